@@ -102,7 +102,11 @@ protected:
 };
 
 // The vendor class: clock, AT and SyncML channels and app install over vendor MTP operations.
-class CWpdZeph : public CWpdMtpext {};
+class CWpdZeph : public CWpdMtpext {
+public:
+    WPD_ERROR GetDeviceTime(WPD_DEVICE_TIME *time) override;
+    WPD_ERROR SetDeviceTime(WPD_DEVICE_TIME *time) override;
+};
 
 // Status reported when a service needs the phone but the handle is not connected; maps to 2.
 inline constexpr HRESULT E_NOT_CONNECTED = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);

@@ -49,7 +49,9 @@ public:
     }
 
 protected:
-    ~ComObject() = default;
+    // Virtual so that Release deletes the most derived object; the entries it adds come after every
+    // interface method in the vtable, where no client looks.
+    virtual ~ComObject() = default;
     // Interfaces that a listed interface derives from (IStream under IPortableDeviceDataStream, ...).
     void *QueryBaseInterface(REFIID) noexcept { return nullptr; }
 

@@ -79,6 +79,16 @@ public:
     UniquePropVariant() noexcept { PropVariantInit(&value_); }
     UniquePropVariant(const UniquePropVariant &) = delete;
     UniquePropVariant &operator=(const UniquePropVariant &) = delete;
+    // Moving hands the value over whole (a bitwise PROPVARIANT copy) and leaves the source VT_EMPTY.
+    UniquePropVariant(UniquePropVariant &&other) noexcept : value_(other.value_) { PropVariantInit(&other.value_); }
+    UniquePropVariant &operator=(UniquePropVariant &&other) noexcept {
+        if (this != &other) {
+            PropVariantClear(&value_);
+            value_ = other.value_;
+            PropVariantInit(&other.value_);
+        }
+        return *this;
+    }
     ~UniquePropVariant() { PropVariantClear(&value_); }
 
     PROPVARIANT *get() noexcept { return &value_; }
