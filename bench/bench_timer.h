@@ -15,20 +15,34 @@ inline double Seconds() {
     return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Best of `rounds` rounds of `count` calls of body, in nanoseconds per call.
+// Nanoseconds per call of `count` calls of body.
 template <class Body>
-double NanosecondsPerCall(int rounds, int count, Body body) {
-    double best = 1e300;
+double NanosecondsPerCall(int count, Body &body) {
+    const double start = Seconds();
+    for (int i = 0; i < count; ++i) body();
+    return (Seconds() - start) * 1e9 / count;
+}
+
+struct Comparison {
+    double baseline = 1e300;
+    double measured = 1e300;
+};
+
+// Best of `rounds` rounds each of baseline and measured body, interleaved so that a busy machine
+// slows both alike; nanoseconds per call.
+template <class Baseline, class Measured>
+Comparison Compare(int rounds, int count, Baseline baseline, Measured measured) {
+    Comparison best;
     for (int round = 0; round < rounds; ++round) {
-        const double start = Seconds();
-        for (int i = 0; i < count; ++i) body();
-        best = std::min(best, (Seconds() - start) * 1e9 / count);
+        best.baseline = std::min(best.baseline, NanosecondsPerCall(count, baseline));
+        best.measured = std::min(best.measured, NanosecondsPerCall(count, measured));
     }
     return best;
 }
 
-inline void Report(const char *what, double value, const char *unit, double baseline) {
-    std::printf("%-48s %12.1f %s  (%.2f x baseline)\n", what, value, unit, value / baseline);
+// Prints a time per call in microseconds and its ratio to the baseline's.
+inline void Report(const char *what, double nanoseconds, double baselineNanoseconds) {
+    std::printf("%-48s %10.1f us  (%.2f x baseline)\n", what, nanoseconds / 1000, nanoseconds / baselineNanoseconds);
 }
 
 }  // namespace bench

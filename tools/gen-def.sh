@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Writes api/orvik-x86.def and api/orvik-x64.def: every export under its plain name and under the
 # MSVC-decorated C++ name of its declaration in include/orvik.h (clang computes the decoration).
+# Usage: gen-def.sh [OUTPUT_DIR]   (default: api/)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+out=${1:-$root/api}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 nm=$(command -v llvm-nm-14 || command -v llvm-nm)
@@ -18,5 +20,5 @@ for pair in "x86:i686" "x64:x86_64"; do
             echo "    $plain"
             echo "    $decorated=$plain"
         done
-    } > "$root/api/orvik-$name.def"
+    } > "$out/orvik-$name.def"
 done
