@@ -6,10 +6,14 @@
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
+#include <string>
 
 #include "device/wpd_api.h"
 #include "orvik.h"
+#include "win/unique_any.h"
 
 class CFolderList;
 
@@ -96,16 +100,87 @@ class CWpdMtpext : public CWpdBase {
 public:
     WPD_ERROR TranslateError(HRESULT hr) override;
 
+    // Vendor MTP operations over the platform's MTP-extension commands. params may point at null (no
+    // parameters); responseParams may be null. Every status is an HRESULT; a refused MTP response code
+    // c is 0xA0000000 | c. Nothing here throws.
+    HRESULT SendVendorCommand(WORD opCode, IPortableDevicePropVariantCollection **params,
+                              IPortableDevicePropVariantCollection **responseParams);
+    HRESULT SendVendorCommandUInt32(WORD opCode, ULONG value);
+    HRESULT OpenVendorChannel(ULONG channel);
+    HRESULT CloseVendorChannel(ULONG channel);
+    // The whole data phase into one CoTaskMem buffer that the caller frees; null and 0 when empty.
+    HRESULT ReadVendorData(WORD opCode, IPortableDevicePropVariantCollection **params,
+                           IPortableDevicePropVariantCollection **responseParams, BYTE **data, ULONG *size);
+    HRESULT WriteVendorData(WORD opCode, IPortableDevicePropVariantCollection **params,
+                            IPortableDevicePropVariantCollection **responseParams, const BYTE *data, ULONG size);
+    // The first headerLength bytes of the data phase go to header, the rest to stream; count is what
+    // the stream received.
+    HRESULT ReadVendorDataToStream(WORD opCode, IPortableDevicePropVariantCollection **params,
+                                   IPortableDevicePropVariantCollection **responseParams, IStream *stream,
+                                   ULONGLONG *count, BYTE *header, ULONG headerLength);
+    // Sends header (at most kVendorChunkBytes), then up to total bytes of stream.
+    HRESULT WriteVendorDataFromStream(WORD opCode, IPortableDevicePropVariantCollection **params,
+                                      IPortableDevicePropVariantCollection **responseParams, IStream *stream,
+                                      ULONGLONG total, const BYTE *header, ULONG headerLength);
+    HRESULT LastResponseAsHResult() const;
+    // The MTP handle of the object whose persistent unique id prints as id ("{...}"); E_FAIL if none.
+    HRESULT FindObjectByPersistentId(const wchar_t *id, ULONG *handle);
+
+    static constexpr ULONG kVendorChunkBytes = 8192;
+
 protected:
-    // Response code of the last vendor MTP operation; OK until the first one.
-    unsigned long lastResponseCode_ = 0x2001;
+    // Response code of the last vendor MTP operation or vendor event; OK until the first one. Written by
+    // the worker and the event thread alike: the last writer wins.
+    std::atomic<unsigned long> lastResponseCode_ = 0x2001;
 };
+
+class CZephEventsCallback;
 
 // The vendor class: clock, AT and SyncML channels and app install over vendor MTP operations.
 class CWpdZeph : public CWpdMtpext {
 public:
+    CWpdZeph() = default;
+    ~CWpdZeph() override;
+
     WPD_ERROR GetDeviceTime(WPD_DEVICE_TIME *time) override;
     WPD_ERROR SetDeviceTime(WPD_DEVICE_TIME *time) override;
+    WPD_ERROR SyncMLOpenSession(WPD_SYNCML_SERVICE service, unsigned long session) override;
+    WPD_ERROR SyncMLCloseSession() override;
+    WPD_ERROR SyncMLPut(WPD_SYNCML_MIME mime, IStream *stream, unsigned long long size,
+                        unsigned long timeoutMs) override;
+    WPD_ERROR SyncMLGet(WPD_SYNCML_MIME *mime, IStream *stream, unsigned long long *size,
+                        unsigned long timeoutMs) override;
+    WPD_ERROR ATOpenSession(unsigned long session) override;
+    WPD_ERROR ATCloseSession() override;
+    WPD_ERROR ATWrite(const char *text) override;
+    WPD_ERROR ATRead(const char **text) override;
+    WPD_ERROR InstallApp(const wchar_t *localFiles, const wchar_t *remotePaths, unsigned long count) override;
+
+    // Vendor event handlers, run on the platform's event thread.
+    HRESULT OnATPendingData(IPortableDeviceValues *parameters);
+    HRESULT OnSyncMLOperationComplete(IPortableDeviceValues *parameters);
+
+private:
+    HRESULT ReceiveATData();
+    // The one event subscription both channels share: made by the first open, dropped when the last
+    // channel closes.
+    void Subscribe();
+    void Unsubscribe();
+    // Waits for the completion of a put or a request; WPD_ERROR_TIMEOUT, or the completion's code.
+    bool WaitForSyncMLCompletion(unsigned long timeoutMs);
+
+    ULONG syncmlSession_ = 0;
+    win::UniqueHandle syncmlDoneEvent_;  // auto-reset; exists while a SyncML session is open
+    std::mutex syncmlEventLock_;         // the event thread signals while the worker may close
+    bool syncmlOpen_ = false;
+
+    ULONG atSession_ = 0;
+    bool atOpen_ = false;
+    std::mutex atLock_;        // guards the two texts against the event thread
+    std::string atBuffer_;     // received and not yet handed out
+    std::string atReadText_;   // what the last ATRead handed out; lives until the next one
+
+    CZephEventsCallback *eventCallback_ = nullptr;
 };
 
 // Status reported when a service needs the phone but the handle is not connected; maps to 2.

@@ -1,3 +1,5 @@
+#include <memory>
+
 #include "device/cwpd.h"
 #include "media/folder_list.h"
 
@@ -7,7 +9,8 @@ CWpdBase::CWpdBase() : folderList_(std::make_unique<CFolderList>(this)) {}
 CWpdBase::~CWpdBase() = default;
 
 CFolderList *CWpdBase::GetFolderListObject() { return folderList_.get(); }
-Microsoft::WRL::ComPtr<IPortableDevice> *CWpdBase::GetDeviceRef() { return &deviceRef_; }
+// std::addressof: ComPtr's operator& hands out a reference wrapper that releases the pointer.
+Microsoft::WRL::ComPtr<IPortableDevice> *CWpdBase::GetDeviceRef() { return std::addressof(deviceRef_); }
 
 void CWpdBase::SetMonitorCallback(WPD_MONITOR_CALLBACK callback) { monitorCallback_ = callback; }
 WPD_MONITOR_CALLBACK CWpdBase::GetMonitorCallback() { return monitorCallback_; }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <new>
+#include <utility>
 
 namespace win {
 

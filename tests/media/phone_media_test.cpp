@@ -1,0 +1,166 @@
+// Folder listings, path resolution and storage sizes through the exports, against a virtual phone.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fieldrec.h"
+#include "orvik.h"
+#include "support/phone_fixture.h"
+
+namespace {
+
+constexpr unsigned long long kGiB = 1ull << 30;
+constexpr unsigned long long kSongBytes = 3145728;
+
+double OleDate(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+    SYSTEMTIME time = {year, month, 0, day, hour, minute, second, 0};
+    double date = 0;
+    SystemTimeToVariantTime(&time, &date);
+    return date;
+}
+
+// Deletable, visible, modified at that date.
+vphone::ObjectAttributes ModifiedAt(double date) {
+    vphone::ObjectAttributes attributes;
+    attributes.dateModified = date;
+    attributes.hidden = false;
+    attributes.canDelete = true;
+    return attributes;
+}
+
+// The standard test phone and a third storage; Card\Music holds the song and the folder of the worked
+// example (in the opposite enumeration order), and a text file of no known type.
+class PhoneMediaTest : public orvik_test::PhoneTest {
+protected:
+    std::shared_ptr<vphone::Phone> MakePhone() override {
+        vphone::PhoneBuilder builder = orvik_test::StandardPhone();
+        builder.Storage(L"Phone", 3 * kGiB)
+            .Folder(L"\\Card\\Music\\Live", ModifiedAt(OleDate(2008, 2, 1, 9, 30, 0)))
+            .Attributes(L"\\Card\\Music\\song.mp3", ModifiedAt(OleDate(2008, 3, 5, 14, 7, 9)))
+            .File(L"\\Card\\Music\\notes.txt", vphone::TextData("left out"))
+            .Folder(L"\\Card\\Empty")
+            .Folder(L"\\Card\\Bj\u00f6rk");
+        return builder.Build();
+    }
+
+    void SetUp() override {
+        PhoneTest::SetUp();
+        handle_ = ConnectedHandle();
+        ClearLog();
+    }
+
+    // The listing text; "(null)" for a null pointer, "(untouched)" when the pointer was not written.
+    std::string Listing(const wchar_t *path, WPD_ERROR expected = WPD_ERROR_OK) {
+        char untouched = 0;
+        char *text = &untouched;
+        EXPECT_EQ(WPD_Media_GetFolderListing(handle_, path, &text, 0), expected) << testing::PrintToString(Log());
+        if (text == &untouched) return "(untouched)";
+        if (!text) return "(null)";
+        std::string copy(text);
+        FieldrecFree(text);
+        return copy;
+    }
+
+    // The X_FB_NAME values of a listing, in order.
+    static std::vector<std::string> Names(const std::string &listing) {
+        std::vector<std::string> names;
+        const std::string field = "X_FB_NAME:";
+        for (size_t at = listing.find(field); at != std::string::npos; at = listing.find(field, at + 1)) {
+            const size_t start = at + field.size();
+            names.push_back(listing.substr(start, listing.find("\r\n", start) - start));
+        }
+        return names;
+    }
+
+    bool Logged(const std::string &message) const {
+        const auto messages = Log();
+        return std::find(messages.begin(), messages.end(), message) != messages.end();
+    }
+
+    unsigned long long Bytes(WPD_ERROR (*call)(void *, wchar_t const *, unsigned __int64 *, unsigned long),
+                             const wchar_t *path) {
+        unsigned __int64 bytes = 0xdeadbeef;
+        EXPECT_EQ(call(handle_, path, &bytes, 0), WPD_ERROR_OK);
+        return bytes;
+    }
+
+    void *handle_ = nullptr;
+};
+
+const std::string kMusicListing =
+    "BEGIN:VNOTE\r\nX_FB_NAME:song.mp3\r\nX_FB_ITEM:file\r\nX_FB_SIZE:3145728\r\nX_FB_DATE:20080305T140709\r\n"
+    "X_FB_ATTRIBUT: \r\nEND:VNOTE\r\n"
+    "BEGIN:VNOTE\r\nX_FB_NAME:Live\r\nX_FB_ITEM:folder\r\nX_FB_SIZE:0\r\nX_FB_DATE:20080201T093000\r\n"
+    "X_FB_ATTRIBUT: \r\nEND:VNOTE\r\n";
+
+TEST_F(PhoneMediaTest, ListsAFolderInEnumerationOrder) {
+    EXPECT_EQ(Listing(L"\\Card\\Music"), kMusicListing);
+    EXPECT_TRUE(Logged("FillFolderList Done"));
+}
+
+TEST_F(PhoneMediaTest, SpellingsOfOneFolderResolveAlike) {
+    EXPECT_EQ(Listing(L"Card\\Music\\"), kMusicListing);
+    EXPECT_EQ(Listing(L"\\Card\\\\Music"), kMusicListing);
+}
+
+TEST_F(PhoneMediaTest, EmptyFolderGivesOkAndANullPointer) {
+    EXPECT_EQ(Listing(L"\\Card\\Empty"), "(null)");
+    EXPECT_EQ(Listing(L"\\Card\\Music\\\\Live"), "(null)");
+    // A file named like a folder component is taken as that folder, and nothing lies below it.
+    EXPECT_EQ(Listing(L"\\Card\\Music\\song"), "(null)");
+}
+
+TEST_F(PhoneMediaTest, RootListsTheStoragesAsFolders) {
+    for (const wchar_t *root : {static_cast<const wchar_t *>(nullptr), L"", L"\\"}) {
+        const std::string listing = Listing(root);
+        EXPECT_EQ(Names(listing), (std::vector<std::string>{"Card", "Phone memory", "Phone"})) << listing;
+        EXPECT_EQ(listing.find("X_FB_ITEM:file"), std::string::npos) << listing;
+    }
+}
+
+TEST_F(PhoneMediaTest, StorageTopLevelWithUtf8Names) {
+    EXPECT_EQ(Names(Listing(L"\\Card")), (std::vector<std::string>{"Music", "Photos", "Empty", "Bj\xC3\xB6rk"}));
+}
+
+TEST_F(PhoneMediaTest, UnresolvedPathsFailAndLeaveThePointer) {
+    EXPECT_EQ(Listing(L"\\card", WPD_ERROR_FAILED), "(untouched)");
+    EXPECT_TRUE(Logged("Path \\card not found, aborting folder listing"));
+    EXPECT_TRUE(Logged("FillFolderList failed, hr = 80004005"));
+
+    EXPECT_EQ(Listing(L"\\Card\\Music\\Studio\\x", WPD_ERROR_FAILED), "(untouched)");
+    EXPECT_TRUE(Logged("Folder \"Studio\" in path \"Music\\Studio\\x\" not found, aborting folder listing"));
+}
+
+TEST_F(PhoneMediaTest, BusyDeviceMapsToBusy) {
+    phone_->Controls().FailEveryCall("IPortableDevice::Capabilities", HRESULT_FROM_WIN32(ERROR_BUSY));
+    EXPECT_EQ(Listing(L"\\Card\\Music", WPD_ERROR_BUSY), "(untouched)");
+    unsigned __int64 bytes = 1;
+    EXPECT_EQ(WPD_Media_GetTotalMemory(handle_, nullptr, &bytes, 0), WPD_ERROR_BUSY);
+    EXPECT_EQ(bytes, 0u);
+}
+
+TEST_F(PhoneMediaTest, StorageSizesAddUpAbove4GiB) {
+    EXPECT_EQ(Bytes(WPD_Media_GetTotalMemory, nullptr), 12 * kGiB);
+    EXPECT_EQ(Bytes(WPD_Media_GetTotalMemory, L"Card"), 8 * kGiB);
+    EXPECT_EQ(Bytes(WPD_Media_GetTotalMemory, L"card\\Music"), 8 * kGiB);
+    EXPECT_EQ(Bytes(WPD_Media_GetTotalMemory, L"\\Card"), 0u);
+    EXPECT_EQ(Bytes(WPD_Media_GetTotalMemory, L"Tape"), 0u);
+    EXPECT_EQ(Bytes(WPD_Media_GetAvailableMemory, L"PHONE"), 3 * kGiB);
+    EXPECT_EQ(Bytes(WPD_Media_GetAvailableMemory, nullptr), 12 * kGiB - kSongBytes - 8);
+    // Storage names match whole and without regard to case: "phone" is not "Phone memory".
+    EXPECT_EQ(Bytes(WPD_Media_GetTotalMemory, L"phone MEMORY"), kGiB);
+}
+
+TEST_F(PhoneMediaTest, ListingAndSizesLeaveTheLocationAlone) {
+    ASSERT_EQ(Listing(L"\\Card\\Music"), kMusicListing);
+    EXPECT_EQ(Bytes(WPD_Media_GetTotalMemory, L"Phone"), 3 * kGiB);
+    ASSERT_EQ(Listing(L"\\Card\\Music"), kMusicListing);
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+// Playlists through WPD_Media_PutPlaylist and WPD_Media_GetPlaylist: references when the phone takes
+// them, M3U data when it does not.
+#include <cstring>
+
+#include "transfer/transfer_test_support.h"
+
+namespace transfer_test {
+namespace {
+
+constexpr wchar_t kA[] = L"\\Card\\Music\\a.mp3";
+constexpr wchar_t kB[] = L"\\Card\\Music\\b.mp3";
+
+class Playlists : public TransferTest {
+protected:
+    // The text the host receives, released the way a host releases it; "(null)" for no text.
+    std::wstring Read(const wchar_t *path, WPD_ERROR expected = WPD_ERROR_OK) {
+        wchar_t *text = nullptr;
+        EXPECT_EQ(WPD_Media_GetPlaylist(handle_, path, &text, 0), expected) << testing::PrintToString(Log());
+        if (!text) return L"(null)";
+        std::wstring copy(text);
+        HGLOBAL block = GlobalHandle(text);
+        EXPECT_NE(block, nullptr);
+        GlobalUnlock(block);
+        EXPECT_EQ(GlobalFree(block), nullptr);
+        return copy;
+    }
+    WPD_ERROR Put(const wchar_t *path, std::wstring text, unsigned long flags = 0) {
+        return WPD_Media_PutPlaylist(handle_, path, text.data(), flags);
+    }
+    std::string M3u(const wchar_t *path) const {
+        const Bytes bytes = PhoneData(path);
+        return std::string(bytes.begin(), bytes.end());
+    }
+};
+
+TEST_F(Playlists, ReferencesFollowTheTextAndTheBufferIsCutInPlace) {
+    wchar_t text[] = L"\\Card\\Music\\b.mp3\r\n\\Card\\Music\\a.mp3";
+    ASSERT_EQ(WPD_Media_PutPlaylist(handle_, L"\\Card\\Playlists\\new.pla", text, 0), WPD_ERROR_OK);
+    EXPECT_EQ(text[17], L'\0');
+    EXPECT_EQ(text[18], L'\n');
+    const auto playlist = phone_->Find(IdOf(L"\\Card\\Playlists\\new.pla"));
+    ASSERT_TRUE(playlist);
+    EXPECT_EQ(playlist->kind, vphone::ObjectKind::Playlist);
+    EXPECT_EQ(playlist->references, (std::vector<std::wstring>{IdOf(kB), IdOf(kA)}));
+    EXPECT_EQ(Read(L"\\Card\\Playlists\\new.pla"), L"\\Card\\Music\\b.mp3\r\n\\Card\\Music\\a.mp3\r\n");
+}
+
+TEST_F(Playlists, EmptyPlaylistsHaveNoEntriesAndNoText) {
+    ASSERT_EQ(Put(L"\\Card\\Playlists\\empty.pla", L""), WPD_ERROR_OK);
+    EXPECT_EQ(phone_->Find(IdOf(L"\\Card\\Playlists\\empty.pla"))->references, std::vector<std::wstring>{});
+    EXPECT_EQ(Read(L"\\Card\\Playlists\\empty.pla"), L"(null)");
+    EXPECT_EQ(Read(L"\\Card\\Playlists\\none.pla"), L"(null)");
+    EXPECT_EQ(Read(L"\\Card\\Playlists\\gone.pla", WPD_ERROR_FAILED), L"(null)");
+}
+
+TEST_F(Playlists, RefusedReferencesGiveM3uData) {
+    phone_->Controls().RefuseReferences(true);
+    ASSERT_EQ(Put(L"\\Card\\Playlists\\abs.m3u", L"\\Card\\Music\\a.mp3\r\n\\Card\\Music\\b.mp3\r\n"), WPD_ERROR_OK);
+    EXPECT_EQ(M3u(L"\\Card\\Playlists\\abs.m3u"), "/Card/Music/a.mp3\r\n/Card/Music/b.mp3\r\n");
+    ASSERT_EQ(Put(L"\\Card\\Playlists\\rel.m3u", L"\\Card\\Music\\a.mp3\r\n\\Card\\Music\\b.mp3", 1), WPD_ERROR_OK);
+    EXPECT_EQ(M3u(L"\\Card\\Playlists\\rel.m3u"), "/Music/a.mp3\r\n/Music/b.mp3\r\n");
+    // Only storage-relative lines read back unchanged.
+    EXPECT_EQ(Read(L"\\Card\\Playlists\\rel.m3u"), L"\\Card\\Music\\a.mp3\r\n\\Card\\Music\\b.mp3\r\n");
+    EXPECT_EQ(Read(L"\\Card\\Playlists\\abs.m3u"), L"\\Card\\Card\\Music\\a.mp3\r\n\\Card\\Card\\Music\\b.mp3\r\n");
+    // Formats without data support fail.
+    EXPECT_EQ(Put(L"\\Card\\Playlists\\x.wpl", kA), WPD_ERROR_FAILED);
+    EXPECT_EQ(Put(L"\\Card\\Playlists\\x.pla", kA), WPD_ERROR_FAILED);
+    EXPECT_FALSE(phone_->FindPath(L"\\Card\\Playlists\\x.wpl"));
+}
+
+TEST_F(Playlists, M3uDataIsReadRelativeToItsStorageInAnyChunkSize) {
+    EXPECT_EQ(Read(L"\\Card\\Playlists\\old.m3u"), L"\\Card\\Music\\a.mp3\r\n\\Card\\Music\\b.mp3\r\n");
+    // Chunks smaller than the data, one that ends exactly at its end, and none from the platform.
+    for (DWORD chunk : {5u, 23u, 0u}) {
+        phone_->Controls().SetTransferSizes(chunk, chunk);
+        EXPECT_EQ(Read(L"\\Card\\Playlists\\old.m3u"), L"\\Card\\Music\\a.mp3\r\n\\Card\\Music\\b.mp3\r\n") << chunk;
+    }
+}
+
+TEST_F(Playlists, UnresolvedLinesCreateNothing) {
+    EXPECT_EQ(Put(L"\\Card\\Playlists\\bad.pla", L"\\Card\\Music\\a.mp3\r\n\\Card\\Music\\zzz.mp3"), WPD_ERROR_FAILED);
+    EXPECT_TRUE(Logged("Failed to locate \\Card\\Music\\zzz.mp3, cannot be added to the playlist"));
+    EXPECT_TRUE(Logged("Failed to parse the playlist text, hr = 80004005"));
+    // Two CR LF at the end leave an empty line between them.
+    EXPECT_EQ(Put(L"\\Card\\Playlists\\bad.pla", L"\\Card\\Music\\a.mp3\r\n\r\n"), WPD_ERROR_FAILED);
+    EXPECT_FALSE(phone_->FindPath(L"\\Card\\Playlists\\bad.pla"));
+}
+
+// The old playlist goes only once every line of the new one has resolved.
+TEST_F(Playlists, ReplacingNeedsTheFlagAndAWorkingText) {
+    const std::wstring mix = L"\\Card\\Playlists\\mix.pla";
+    const std::wstring before = IdOf(mix);
+    EXPECT_EQ(Put(mix.c_str(), kA), WPD_ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(Put(mix.c_str(), L"\\Card\\Music\\zzz.mp3", 4), WPD_ERROR_FAILED);
+    EXPECT_EQ(IdOf(mix), before);
+    EXPECT_EQ(Read(mix.c_str()), L"\\Card\\Music\\b.mp3\r\n\\Card\\Music\\a.mp3\r\n");
+    ASSERT_EQ(Put(mix.c_str(), kA, 4), WPD_ERROR_OK);
+    EXPECT_NE(IdOf(mix), before);
+    EXPECT_EQ(Read(mix.c_str()), L"\\Card\\Music\\a.mp3\r\n");
+}
+
+}  // namespace
+}  // namespace transfer_test

@@ -1,0 +1,23 @@
+// Turns a description into a phone through the model's builder.
+#pragma once
+
+#include "virtualphone/description/phone_description.h"
+#include "virtualphone/model/phone.h"
+#include "virtualphone/model/phone_builder.h"
+
+#include <memory>
+#include <string>
+
+namespace vphone::description {
+
+// Adds the description's identity and objects to builder. Fails, naming the object's line, when the
+// builder refuses an object or a data file cannot be opened.
+[[nodiscard]] bool BuildPhone(const PhoneDescription &description, PhoneBuilder &builder,
+                              DescriptionError *error) noexcept;
+
+// Reads the description file and builds its phone; data written to the phone goes into backingFolder
+// (empty: the builder's temporary folder). Null on failure, with *error set.
+[[nodiscard]] std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, const std::wstring &backingFolder,
+                                               DescriptionError *error) noexcept;
+
+}  // namespace vphone::description

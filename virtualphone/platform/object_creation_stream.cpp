@@ -1,0 +1,112 @@
+#include "virtualphone/platform/object_creation_stream.h"
+
+#include "virtualphone/platform/com_out.h"
+#include "virtualphone/platform/wpd_errors.h"
+
+namespace vphone {
+
+ObjectCreationStream::ObjectCreationStream(std::shared_ptr<Phone> phone, PhoneObject object, std::uint64_t size,
+                                           std::wstring path, win::UniqueFileHandle file) noexcept
+    : phone_(std::move(phone)), object_(std::move(object)), size_(size), path_(std::move(path)),
+      file_(std::move(file)) {}
+
+ObjectCreationStream::~ObjectCreationStream() { Abandon(); }
+
+void ObjectCreationStream::Abandon() noexcept {
+    if (state_ != State::Open) return;
+    state_ = State::Abandoned;
+    file_.reset();
+    DeleteFileW(path_.c_str());
+}
+
+HRESULT STDMETHODCALLTYPE ObjectCreationStream::Read(void *, ULONG, ULONG *read) noexcept {
+    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::Read", {object_.name}, [&]() -> HRESULT {
+        if (read) *read = 0;
+        return STG_E_ACCESSDENIED;
+    });
+}
+
+HRESULT STDMETHODCALLTYPE ObjectCreationStream::Write(const void *buffer, ULONG count, ULONG *written) noexcept {
+    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::Write", {object_.name, NumberArg(count)},
+                          [&]() -> HRESULT {
+        if (written) *written = 0;
+        if (!buffer) return STG_E_INVALIDPOINTER;
+        std::lock_guard lock(mutex_);
+        if (state_ != State::Open) return STG_E_REVERTED;
+        // An MTP object is sent with its size announced: more bytes than that are refused.
+        if (count > size_ - written_) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+        DWORD done = 0;
+        if (!WriteFile(file_.get(), buffer, count, &done, nullptr)) return HRESULT_FROM_WIN32(GetLastError());
+        written_ += done;
+        if (written) *written = done;
+        return S_OK;
+    });
+}
+
+HRESULT STDMETHODCALLTYPE ObjectCreationStream::Seek(LARGE_INTEGER move, DWORD origin,
+                                                     ULARGE_INTEGER *position) noexcept {
+    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::Seek", {object_.name}, [&]() -> HRESULT {
+        // Data is sent in order: only asking where the stream stands is possible.
+        if (move.QuadPart != 0 || origin != STREAM_SEEK_CUR) return STG_E_INVALIDFUNCTION;
+        std::lock_guard lock(mutex_);
+        if (position) position->QuadPart = written_;
+        return S_OK;
+    });
+}
+
+HRESULT STDMETHODCALLTYPE ObjectCreationStream::Commit(DWORD) noexcept {
+    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::Commit", {object_.name}, [&]() -> HRESULT {
+        std::lock_guard lock(mutex_);
+        if (state_ == State::Committed) return S_OK;
+        if (state_ != State::Open) return STG_E_REVERTED;
+        if (written_ != size_) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+        file_.reset();
+        PhoneObject object = object_;
+        object.data = OwnedFileData(path_, written_);
+        const HRESULT hr = phone_->Add(std::move(object), &object_.id);
+        if (FAILED(hr)) {
+            state_ = State::Abandoned;  // the data file went with the refused object
+            return hr;
+        }
+        state_ = State::Committed;
+        phone_->Controls().Record("created", object_.id + L", " + object_.name + L", " + NumberArg(written_) +
+                                                 L" bytes");
+        return S_OK;
+    });
+}
+
+HRESULT STDMETHODCALLTYPE ObjectCreationStream::Revert() noexcept {
+    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::Revert", {object_.name}, [&]() -> HRESULT {
+        std::lock_guard lock(mutex_);
+        if (state_ == State::Committed) return STG_E_INVALIDFUNCTION;
+        Abandon();
+        return S_OK;
+    });
+}
+
+HRESULT STDMETHODCALLTYPE ObjectCreationStream::Stat(STATSTG *stat, DWORD flags) noexcept {
+    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::Stat", {object_.name}, [&]() -> HRESULT {
+        return FillStat(stat, flags, object_.name, size_, STGM_WRITE);
+    });
+}
+
+HRESULT STDMETHODCALLTYPE ObjectCreationStream::GetObjectID(LPWSTR *objectId) noexcept {
+    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::GetObjectID", {object_.name},
+                          [&]() -> HRESULT {
+        if (!objectId) return E_POINTER;
+        *objectId = nullptr;
+        std::lock_guard lock(mutex_);
+        if (state_ != State::Committed) return kObjectNotCommitted;
+        return CopyToTaskMem(object_.id, objectId);
+    });
+}
+
+HRESULT STDMETHODCALLTYPE ObjectCreationStream::Cancel() noexcept {
+    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::Cancel", {object_.name}, [&]() -> HRESULT {
+        std::lock_guard lock(mutex_);
+        Abandon();
+        return S_OK;
+    });
+}
+
+}  // namespace vphone

@@ -1,0 +1,45 @@
+// The stream of CreateObjectWithPropertiesAndData: the data goes into a file of the phone's backing
+// folder, and the object exists only once Commit has checked that all the announced bytes came.
+#pragma once
+
+#include "virtualphone/platform/data_stream_base.h"
+#include "virtualphone/platform/phone_method.h"
+#include "win/unique_any.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace vphone {
+
+class ObjectCreationStream final : public DataStreamBase<ObjectCreationStream> {
+public:
+    // object: the new object without its data; size: the bytes announced in WPD_OBJECT_SIZE.
+    ObjectCreationStream(std::shared_ptr<Phone> phone, PhoneObject object, std::uint64_t size, std::wstring path,
+                         win::UniqueFileHandle file) noexcept;
+    ~ObjectCreationStream();
+
+    HRESULT STDMETHODCALLTYPE Read(void *buffer, ULONG count, ULONG *read) noexcept override;
+    HRESULT STDMETHODCALLTYPE Write(const void *buffer, ULONG count, ULONG *written) noexcept override;
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER *position) noexcept override;
+    HRESULT STDMETHODCALLTYPE Commit(DWORD flags) noexcept override;
+    HRESULT STDMETHODCALLTYPE Revert() noexcept override;
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG *stat, DWORD flags) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetObjectID(LPWSTR *objectId) noexcept override;
+    HRESULT STDMETHODCALLTYPE Cancel() noexcept override;
+
+private:
+    enum class State { Open, Committed, Abandoned };
+    void Abandon() noexcept;
+
+    LiveObject<Phone> phone_;
+    std::mutex mutex_;
+    PhoneObject object_;
+    std::uint64_t size_;
+    std::wstring path_;
+    win::UniqueFileHandle file_;
+    std::uint64_t written_ = 0;
+    State state_ = State::Open;
+};
+
+}  // namespace vphone

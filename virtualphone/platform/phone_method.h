@@ -1,0 +1,58 @@
+// What every COM method of the platform classes does around its body: attribute task memory to the
+// phone, record the call, apply an injected fault, and keep exceptions inside.
+#pragma once
+
+#include "virtualphone/model/phone.h"
+#include "win/com_object.h"
+
+#include <windows.h>
+
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace vphone {
+
+template <class Body>
+HRESULT RunPhoneMethod(PhoneControls &controls, const char *method, std::initializer_list<std::wstring_view> arguments,
+                       Body &&body) noexcept {
+    PhoneMethodScope scope;
+    return win::GuardComMethod([&]() -> HRESULT {
+        std::wstring text;
+        for (std::wstring_view argument : arguments) {
+            if (!text.empty()) text += L", ";
+            text += argument;
+        }
+        const HRESULT fault = controls.OnCall(method, std::move(text));
+        if (FAILED(fault)) return fault;
+        return body();
+    });
+}
+
+// A wide argument for the transcript; null pointers show as "(null)".
+inline std::wstring_view Arg(const wchar_t *text) noexcept { return text ? text : L"(null)"; }
+std::wstring NumberArg(unsigned long long value);
+std::wstring KeyArg(const PROPERTYKEY &key);
+std::wstring ValueArg(const PROPVARIANT &value);
+std::wstring HresultArg(HRESULT hr);
+
+// Counts one live COM object on its owner (a phone or a phone set) for as long as it lives.
+template <class Owner>
+class LiveObject {
+public:
+    explicit LiveObject(std::shared_ptr<Owner> owner) noexcept : owner_(std::move(owner)) {
+        owner_->Accounting().ObjectCreated();
+    }
+    LiveObject(const LiveObject &) = delete;
+    LiveObject &operator=(const LiveObject &) = delete;
+    ~LiveObject() { owner_->Accounting().ObjectDestroyed(); }
+    Owner &operator*() const noexcept { return *owner_; }
+    Owner *operator->() const noexcept { return owner_.get(); }
+    const std::shared_ptr<Owner> &Shared() const noexcept { return owner_; }
+
+private:
+    std::shared_ptr<Owner> owner_;
+};
+
+}  // namespace vphone

@@ -1,0 +1,68 @@
+// The entry points of virtualphone.dll as an in-process COM server. The value classes need no phone;
+// the manager and device classes load the installed phones on first use and serve them for the life
+// of the process.
+#include "device/wpd_api.h"
+#include "virtualphone/platform/platform_classes.h"
+#include "virtualphone/server/installed_phones.h"
+#include "virtualphone/values/value_classes.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace {
+
+std::mutex phonesLock;
+std::shared_ptr<vphone::PhoneSet> loadedPhones;
+// The platform's class objects are not counted anywhere we can see, so once one has been handed out
+// the server stays loaded.
+std::atomic<bool> platformClassHandedOut{false};
+
+std::shared_ptr<vphone::PhoneSet> Phones() {
+    const std::lock_guard lock(phonesLock);
+    if (!loadedPhones) loadedPhones = vphone::server::LoadInstalledPhones();
+    return loadedPhones;
+}
+
+HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void **object) {
+    const HRESULT hr = vphone::GetValueClassObject(clsid, iid, object);
+    if (hr != CLASS_E_CLASSNOTAVAILABLE) return hr;
+    if (clsid != wpd::CLSID_PortableDeviceManager && clsid != wpd::CLSID_PortableDevice) return hr;
+    platformClassHandedOut = true;
+    return vphone::GetPlatformClassObject(Phones(), clsid, iid, object);
+}
+
+bool AnyPhoneObjectAlive() {
+    const std::lock_guard lock(phonesLock);
+    if (!loadedPhones) return false;
+    if (loadedPhones->Accounting().LiveObjects() != 0) return true;
+    for (const auto &phone : loadedPhones->Phones()) {
+        if (phone->Accounting().LiveObjects() != 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void **object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    try {
+        return GetClassObject(clsid, iid, object);
+    } catch (const std::bad_alloc &) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    try {
+        if (platformClassHandedOut || vphone::LiveValueObjects() != 0 || AnyPhoneObjectAlive()) return S_FALSE;
+        return S_OK;
+    } catch (...) {
+        return S_FALSE;
+    }
+}

@@ -1,0 +1,96 @@
+// IPortableDeviceKeyCollection and IPortableDevicePropVariantCollection: ordered lists of keys and of
+// property variants of one type.
+#include <portabledevicetypes.h>
+#include <propvarutil.h>
+
+#include "log/hr_log.h"
+#include "virtualphone/values/value_classes.h"
+#include "virtualphone/values/value_support.h"
+#include "win/unique_any.h"
+
+namespace vphone {
+namespace {
+
+// What both collections do alike: an ordered list whose GetAt hands out copies of Out.
+template <class Derived, class Interface, class Item, class Out>
+class Collection : public win::ComObject<Derived, Interface>, LiveObject {
+public:
+    STDMETHODIMP GetCount(DWORD *count) noexcept override { return items_.Count(count); }
+    STDMETHODIMP GetAt(const DWORD index, Out *item) noexcept override { return items_.GetAt(index, item); }
+    STDMETHODIMP Clear() noexcept override { return items_.Clear(); }
+    STDMETHODIMP RemoveAt(const DWORD index) noexcept override { return items_.RemoveAt(index); }
+
+protected:
+    ItemList<Item> items_;
+};
+
+class PortableDeviceKeyCollection final : public Collection<PortableDeviceKeyCollection, IPortableDeviceKeyCollection,
+                                                            PROPERTYKEY, PROPERTYKEY> {
+public:
+    STDMETHODIMP Add(REFPROPERTYKEY key) noexcept override {
+        return items_.With([&](std::vector<PROPERTYKEY> &keys) {
+            keys.push_back(key);
+            return S_OK;
+        });
+    }
+};
+
+// The first item added decides the type of the collection (until ChangeType); a later item of another
+// type is converted to it, or refused when it cannot be.
+class PortableDevicePropVariantCollection final
+    : public Collection<PortableDevicePropVariantCollection, IPortableDevicePropVariantCollection,
+                        win::UniquePropVariant, PROPVARIANT> {
+public:
+    STDMETHODIMP Add(const PROPVARIANT *value) noexcept override {
+        if (!value) return E_POINTER;
+        return items_.With([&](std::vector<win::UniquePropVariant> &items) -> HRESULT {
+            if (type_ == VT_EMPTY) type_ = value->vt;
+            win::UniquePropVariant item;
+            RETURN_IF_FAILED(value->vt == type_ ? PropVariantCopy(item.get(), value)
+                                                : PropVariantChangeType(item.get(), *value, PVCHF_DEFAULT, type_));
+            items.push_back(std::move(item));
+            return S_OK;
+        });
+    }
+
+    STDMETHODIMP GetType(VARTYPE *type) noexcept override {
+        if (!type) return E_POINTER;
+        return items_.With([&](std::vector<win::UniquePropVariant> &) {
+            *type = type_;
+            return S_OK;
+        });
+    }
+
+    // All or nothing: the items are converted into a new list that replaces the old one on success.
+    STDMETHODIMP ChangeType(const VARTYPE type) noexcept override {
+        std::vector<win::UniquePropVariant> old;  // cleared once the lock is let go
+        return items_.With([&](std::vector<win::UniquePropVariant> &items) -> HRESULT {
+            std::vector<win::UniquePropVariant> converted;
+            converted.reserve(items.size());
+            for (const win::UniquePropVariant &item : items) {
+                win::UniquePropVariant copy;
+                RETURN_IF_FAILED(PropVariantChangeType(copy.get(), *item, PVCHF_DEFAULT, type));
+                converted.push_back(std::move(copy));
+            }
+            old.swap(items);
+            items.swap(converted);
+            type_ = type;
+            return S_OK;
+        });
+    }
+
+private:
+    VARTYPE type_ = VT_EMPTY;  // guarded by the lock of items_
+};
+
+}  // namespace
+
+HRESULT CreatePortableDeviceKeyCollection(REFIID iid, void **object) noexcept {
+    return CreateObject<PortableDeviceKeyCollection>(iid, object);
+}
+
+HRESULT CreatePortableDevicePropVariantCollection(REFIID iid, void **object) noexcept {
+    return CreateObject<PortableDevicePropVariantCollection>(iid, object);
+}
+
+}  // namespace vphone
