@@ -1,15 +1,106 @@
 #!/usr/bin/env bash
-# The narrated demo: a host program drives orvik.dll by its decorated names. Usage: demo.sh BUILD_DIR
+# The narrated demo: orvik-cli, a host that binds to orvik.dll by its decorated names, drives the
+# sample virtual phone while tmonitor shows the library's log. Usage: demo.sh BUILD_DIR
 set -uo pipefail
 build=$1
-failed=0
-step() {
-    echo
-    echo "== $1"
-    shift
-    "$build/wine-run.sh" "$build/bin/orvik-cli.exe" "$@" || failed=$((failed + 1))
+tools=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+work=$(mktemp -d)
+viewer_log=$work/tmonitor.log
+viewer_pid=
+steps=0
+failures=()
+
+winpath() { echo "Z:${1//\//\\}"; }
+cli() { "$build/wine-run.sh" "$build/bin/orvik-cli.exe" "$@"; }
+
+finish() {
+    if [ -n "$viewer_pid" ]; then
+        "$build/wine-run.sh" "$build/bin/tmonitor.exe" --close >/dev/null 2>&1
+        wait "$viewer_pid" 2>/dev/null
+    fi
+    rm -rf "$work"
 }
-step "Handles of both device classes, and what a few calls return" probe
+trap finish EXIT
+
+shown_lines=0
+show_log() {  # the viewer's lines that arrived since the last call
+    local total
+    total=$(wc -l <"$viewer_log")
+    if [ "$total" -gt "$shown_lines" ]; then
+        tail -n +"$((shown_lines + 1))" "$viewer_log" | head -n "$((total - shown_lines))" | sed 's/^/    tmonitor| /'
+        shown_lines=$total
+    fi
+}
+
+step() {  # step TITLE COMMAND...
+    local title=$1
+    shift
+    steps=$((steps + 1))
+    echo
+    echo "== $title"
+    if ! "$@"; then
+        failures+=("$title")
+        echo "   (step failed)"
+    fi
+    sleep 0.2
+    show_log
+}
+
+echo "Installing the sample phone into the Wine prefix (once)"
+"$tools/sample-phone.sh" "$build" || { echo "demo: cannot install the sample phone"; exit 1; }
+
+echo "Starting the log viewer"
+"$build/wine-run.sh" "$build/bin/tmonitor.exe" --hidden >"$viewer_log" 2>&1 &
+viewer_pid=$!
+for _ in $(seq 100); do grep -q listening "$viewer_log" 2>/dev/null && break; sleep 0.1; done
+show_log
+
+head -c 300000 /dev/urandom >"$work/demo.bin"
+printf '%s\r\n' '\Card\Music\Harbour Lights.mp3' '\Card\Music\Café del Mar.mp3' >"$work/mix.txt"
+printf '<SyncML><SyncHdr/><SyncBody><Alert/></SyncBody></SyncML>' >"$work/package.xml"
+printf 'MIDlet-Name: Demo\n' >"$work/demo.jad"
+head -c 20000 /dev/urandom >"$work/demo.jar"
+remote='\Card\Music\Démo – Ærø.mp3'
+
+# The virtual phone keeps what a host writes for that host process: the writes and the reads that
+# check them go to one orvik-cli run, as commands separated by ';'.
+put_and_compare() {
+    cli put "$(winpath "$work/demo.bin")" "$remote" --replace ';' get "$remote" "$(winpath "$work/back.bin")" \
+        ';' ls '\Card\Music' &&
+        cmp "$work/demo.bin" "$work/back.bin" && echo "cmp: the copy read back is identical, byte for byte"
+}
+missing_folder() { ! cli ls '\Card\Nowhere'; }
+playlist_round_trip() {
+    cli playlist put '\Card\Music\Demo mix.pla' "$(winpath "$work/mix.txt")" --replace \
+        ';' playlist get '\Card\Music\Demo mix.pla'
+}
+clock() { cli time get ';' time set '2009-06-01 12:34:56'; }
+syncml_exchange() {
+    cli syncml put "$(winpath "$work/package.xml")" --type 1 --reply "$(winpath "$work/reply.xml")"
+}
+put_and_delete() {
+    cli put "$(winpath "$work/demo.bin")" '\Card\Music\Delete me.mp3' ';' rm '\Card\Music\Delete me.mp3'
+}
+
+step "The portable devices present" cli devices
+step "Who the phone is" cli info
+step "Storage sizes" cli df
+step "The storages" cli ls
+step "Music on the card" cli ls '\Card\Music'
+step "A missing folder is refused" missing_folder
+step "A file to the phone and back, compared byte for byte" put_and_compare
+step "A playlist written and read back" playlist_round_trip
+step "The phone's clock, read and set" clock
+step "An AT exchange" cli at ATI AT+CGMI
+step "A SyncML exchange" syncml_exchange
+step "An application installed" cli install "$(winpath "$work/demo.jad")" "$(winpath "$work/demo.jar")" \
+    --to '\Phone memory\Demo.jad' '\Phone memory\Demo.jar'
+step "A file put, then deleted" put_and_delete
+
 echo
-if [ "$failed" -eq 0 ]; then echo "demo: every step succeeded"; else echo "demo: $failed step(s) failed"; fi
-exit $((failed > 0))
+if [ ${#failures[@]} -eq 0 ]; then
+    echo "demo: all $steps steps succeeded"
+else
+    echo "demo: $((steps - ${#failures[@]})) of $steps steps succeeded; failed: $(IFS=';'; echo "${failures[*]}" | sed 's/;/; /g')"
+fi
+exit $((${#failures[@]} > 0))

@@ -260,11 +260,16 @@ HRESULT CWpdMtpext::WriteVendorDataFromStream(WORD opCode, IPortableDevicePropVa
     while (hr == S_OK && sent < total) {
         ULONG read = 0;
         hr = stream->Read(chunk.get() + headerLength, kVendorChunkBytes - headerLength, &read);
-        if (hr != S_OK || read == 0) break;
+        if (FAILED(hr)) break;
+        // S_FALSE is a stream that ended within this read: its bytes still go to the phone.
+        const bool ended = hr == S_FALSE;
+        hr = S_OK;
+        if (read == 0) break;
         hr = operation.WriteData(chunk.get(), read + headerLength);
         sent += read;
         headerLength = 0;
         if (hr == S_OK && progress.Cancelled(sent)) break;
+        if (ended) break;
     }
     return operation.Finish(hr, true, responseParams, lastResponseCode_);
 }

@@ -163,4 +163,50 @@ TEST_F(PhoneMediaTest, ListingAndSizesLeaveTheLocationAlone) {
     ASSERT_EQ(Listing(L"\\Card\\Music"), kMusicListing);
 }
 
+struct ListingFault {
+    const char *method;
+    unsigned nth;
+    HRESULT hr;
+    WPD_ERROR result;
+    std::vector<std::string> log;
+};
+
+class ListingFaults : public PhoneMediaTest, public testing::WithParamInterface<ListingFault> {};
+
+// Each call site of a listing: its failure gives the mapped result, the lines of every level it passes
+// through, and leaves the host's pointer alone (the fixture checks that nothing stays referenced).
+TEST_P(ListingFaults, GiveTheMappedResultAndTheirLines) {
+    phone_->Controls().FailCall(GetParam().method, GetParam().nth, GetParam().hr);
+    EXPECT_EQ(Listing(L"\\Card\\Music", GetParam().result), "(untouched)");
+    EXPECT_EQ(Log(), GetParam().log);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CallSites, ListingFaults,
+    testing::Values(
+        ListingFault{"IPortableDevice::Capabilities", 1, E_ACCESSDENIED, WPD_ERROR_FAILED,
+                     {"Getting device capabilities failed, hr = 80070005", "EnumStorages failed, hr = 80070005",
+                      "FillFolderList failed, hr = 80070005"}},
+        ListingFault{"IPortableDeviceCapabilities::GetFunctionalObjects", 1, HRESULT_FROM_WIN32(ERROR_BUSY),
+                     WPD_ERROR_BUSY,
+                     {"GetFunctionalObjects failed, hr = 800700aa", "EnumStorages failed, hr = 800700aa",
+                      "FillFolderList failed, hr = 800700aa"}},
+        ListingFault{"IPortableDeviceProperties::GetValues", 1, E_FAIL, WPD_ERROR_FAILED,
+                     {"Getting properties values failed, hr = 80004005", "Getting value for object 0 failed, hr = 80004005",
+                      "EnumStorages failed, hr = 80004005", "FillFolderList failed, hr = 80004005"}},
+        ListingFault{"IPortableDeviceContent::EnumObjects", 1, E_FAIL, WPD_ERROR_FAILED,
+                     {"EnumObjects failed, hr = 80004005",
+                      "Enumerating objects for folder/stotrage [s10001] failed, hr = 80004005",
+                      "Folder \"Music\" in path \"Music\" not found, aborting folder listing",
+                      "FillFolderList failed, hr = 80004005"}},
+        ListingFault{"IEnumPortableDeviceObjectIDs::Next", 2, HRESULT_FROM_WIN32(ERROR_BUSY), WPD_ERROR_BUSY,
+                     {"Getting enumerated object failed, hr = 800700aa",
+                      "Enumerating objects for folder/stotrage [s10001] failed, hr = 800700aa",
+                      "Folder \"Music\" in path \"Music\" not found, aborting folder listing",
+                      "FillFolderList failed, hr = 800700aa"}},
+        ListingFault{"IPortableDeviceContent::EnumObjects", 2, E_FAIL, WPD_ERROR_FAILED,
+                     {"EnumObjects failed, hr = 80004005",
+                      "Failed to enumerate files in path \"\\Card\\Music\", aborting folder listing",
+                      "FillFolderList failed, hr = 80004005"}}));
+
 }  // namespace

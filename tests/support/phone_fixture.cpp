@@ -37,6 +37,7 @@ void PhoneTest::SetUp() {
 void PhoneTest::TearDown() {
     for (void *handle : handles_) WPD_Uninitialize(handle);
     handles_.clear();
+    SettlePhone();
     if (phones_) {
         EXPECT_EQ(phones_->LiveObjects(), registeredObjects_) << "COM objects of the phone still referenced";
         EXPECT_EQ(memory_.OutstandingBlocks(), 0) << "task memory of the phone not freed";

@@ -33,6 +33,9 @@ protected:
 
     void SetUp() override;
     void TearDown() override;
+    // Runs after the handles are gone and before the accounting is checked: a phone that works on a
+    // thread of its own lets it finish here.
+    virtual void SettlePhone() {}
 
     // A handle of the given class, connected to the phone by hardware id.
     void *ConnectedHandle(WPD_METHOD method = WPD_METHOD_BASE);

@@ -1,10 +1,12 @@
-// orvik.dll loaded at run time, every function bound by its MSVC-decorated name as an MSVC host would.
+// orvik.dll loaded at run time, every function bound by its MSVC-decorated name as an MSVC host would;
+// fieldrec.dll beside it for FieldrecFree, which releases folder listings.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "fieldrec.h"
 #include "orvik.h"
 
 #define ORVIK_EACH_EXPORT(X)                                                                                  \
@@ -18,7 +20,7 @@
 
 class OrvikLibrary {
 public:
-    // Loads orvik.dll from the folder of this program; error() tells what failed.
+    // Loads orvik.dll and fieldrec.dll from the folder of this program; error() tells what failed.
     OrvikLibrary();
     ~OrvikLibrary();
     OrvikLibrary(const OrvikLibrary &) = delete;
@@ -30,8 +32,10 @@ public:
 #define ORVIK_DECLARE_POINTER(name) decltype(&::name) name = nullptr;
     ORVIK_EACH_EXPORT(ORVIK_DECLARE_POINTER)
 #undef ORVIK_DECLARE_POINTER
+    FieldrecFreeProc FieldrecFree = nullptr;
 
 private:
     HMODULE module_ = nullptr;
+    HMODULE fieldrec_ = nullptr;
     std::string error_;
 };

@@ -99,17 +99,32 @@ HRESULT Uninstall(const std::wstring &instanceId) {
     return S_OK;
 }
 
+// The system's device service may be starting or stopping while other programs come and go; it then
+// answers RPC_S_SERVER_UNAVAILABLE for a moment, and the same request goes through shortly after.
+template <class Request>
+HRESULT WithDeviceService(Request request) {
+    constexpr int kAttempts = 10;
+    constexpr DWORD kPauseMs = 100;
+    HRESULT hr = S_OK;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        hr = win::GuardComMethod(request);
+        if (hr != HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)) break;
+        Sleep(kPauseMs);
+    }
+    return hr;
+}
+
 }  // namespace
 
 HRESULT InstallDevice(const std::wstring &instanceId, const std::vector<std::wstring> &hardwareIds,
                       std::wstring *interfacePath) noexcept {
     if (instanceId.empty() || hardwareIds.empty() || !interfacePath) return E_INVALIDARG;
-    return win::GuardComMethod([&] { return Install(instanceId, hardwareIds, interfacePath); });
+    return WithDeviceService([&] { return Install(instanceId, hardwareIds, interfacePath); });
 }
 
 HRESULT UninstallDevice(const std::wstring &instanceId) noexcept {
     if (instanceId.empty()) return E_INVALIDARG;
-    return win::GuardComMethod([&] { return Uninstall(instanceId); });
+    return WithDeviceService([&] { return Uninstall(instanceId); });
 }
 
 }  // namespace vphone::install

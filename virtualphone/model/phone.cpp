@@ -2,6 +2,8 @@
 
 #include "device/wpd_api.h"
 
+#include <shlobj.h>
+
 #include <cwchar>
 
 namespace vphone {
@@ -58,9 +60,16 @@ HRESULT Phone::NewBackingFile(std::wstring *path) {
             return hr;
         }
         ownsBackingFolder_ = true;
+    } else if (!ownsBackingFolder_) {
+        // A folder chosen by the installer may not exist yet, nor its parents.
+        const int made = SHCreateDirectoryExW(nullptr, backingFolder_.c_str(), nullptr);
+        if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS && made != ERROR_FILE_EXISTS) {
+            return HRESULT_FROM_WIN32(made);
+        }
     }
-    wchar_t name[32];
-    swprintf(name, 32, L"\\data-%llu.bin", nextBackingFile_++);
+    // The folder may hold files of earlier processes serving the same installed phone.
+    wchar_t name[48];
+    swprintf(name, 48, L"\\data-%lu-%llu.bin", GetCurrentProcessId(), nextBackingFile_++);
     *path = backingFolder_ + name;
     return S_OK;
 }

@@ -2,6 +2,7 @@
 
 #include "virtualphone/description/phone_loader.h"
 #include "virtualphone/install/phone_list.h"
+#include "virtualphone/vendor/vendor_phone.h"
 
 #include <windows.h>
 
@@ -21,6 +22,8 @@ std::shared_ptr<PhoneSet> LoadInstalledPhones() {
             OutputDebugStringW((L"virtualphone: phone " + entry.name + L" left out: " + error.Text() + L"\n").c_str());
             continue;
         }
+        // Installed phones speak the maker's vendor extension: clock, AT, SyncML, app install.
+        AttachVendorExtension(*phone);
         phones->Add(std::move(phone));
     }
     return phones;

@@ -15,7 +15,9 @@
 namespace {
 
 std::mutex phonesLock;
-std::shared_ptr<vphone::PhoneSet> loadedPhones;
+// Never destroyed: the phones live as long as the process, and destroying them at process exit would
+// join their event threads while the loader lock is held, which never returns.
+std::shared_ptr<vphone::PhoneSet> &loadedPhones = *new std::shared_ptr<vphone::PhoneSet>;
 // The platform's class objects are not counted anywhere we can see, so once one has been handed out
 // the server stays loaded.
 std::atomic<bool> platformClassHandedOut{false};

@@ -3,6 +3,8 @@
 #include <portabledevicetypes.h>
 #include <propvarutil.h>
 
+#include <optional>
+
 #include "log/hr_log.h"
 #include "virtualphone/values/value_classes.h"
 #include "virtualphone/values/value_support.h"
@@ -10,6 +12,28 @@
 
 namespace vphone {
 namespace {
+
+// Converts between the unsigned integer types of MTP parameters here: Wine has no PropVariantChangeType.
+HRESULT ChangeItemType(PROPVARIANT *out, const PROPVARIANT &in, VARTYPE type) {
+    const auto value = [&]() -> std::optional<ULONGLONG> {
+        switch (in.vt) {
+            case VT_UI1: return in.bVal;
+            case VT_UI2: return in.uiVal;
+            case VT_UI4: return in.ulVal;
+            default: return std::nullopt;
+        }
+    }();
+    const ULONGLONG limit = type == VT_UI1 ? 0xFF : type == VT_UI2 ? 0xFFFF : type == VT_UI4 ? 0xFFFFFFFF : 0;
+    if (!value || limit == 0) return PropVariantChangeType(out, in, PVCHF_DEFAULT, type);
+    if (*value > limit) return DISP_E_OVERFLOW;
+    PropVariantInit(out);
+    out->vt = type;
+    out->ulVal = 0;
+    if (type == VT_UI1) out->bVal = static_cast<BYTE>(*value);
+    if (type == VT_UI2) out->uiVal = static_cast<USHORT>(*value);
+    if (type == VT_UI4) out->ulVal = static_cast<ULONG>(*value);
+    return S_OK;
+}
 
 // What both collections do alike: an ordered list whose GetAt hands out copies of Out.
 template <class Derived, class Interface, class Item, class Out>
@@ -47,7 +71,7 @@ public:
             if (type_ == VT_EMPTY) type_ = value->vt;
             win::UniquePropVariant item;
             RETURN_IF_FAILED(value->vt == type_ ? PropVariantCopy(item.get(), value)
-                                                : PropVariantChangeType(item.get(), *value, PVCHF_DEFAULT, type_));
+                                                : ChangeItemType(item.get(), *value, type_));
             items.push_back(std::move(item));
             return S_OK;
         });
@@ -69,7 +93,7 @@ public:
             converted.reserve(items.size());
             for (const win::UniquePropVariant &item : items) {
                 win::UniquePropVariant copy;
-                RETURN_IF_FAILED(PropVariantChangeType(copy.get(), *item, PVCHF_DEFAULT, type));
+                RETURN_IF_FAILED(ChangeItemType(copy.get(), *item, type));
                 converted.push_back(std::move(copy));
             }
             old.swap(items);

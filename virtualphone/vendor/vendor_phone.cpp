@@ -254,7 +254,8 @@ VendorOperation VendorPhone::Classify(const VendorExchange &exchange) const {
         default: return VendorOperation::Unknown;
     }
     if (p.empty()) return exchange.phase == DataPhase::ToPhone ? VendorOperation::InstallApp : VendorOperation::Unknown;
-    if (p.size() == 2 && types[0] == VT_UI1 && types[1] == VT_UI4 && exchange.phase == DataPhase::None) {
+    // A parameter collection takes the type of its first item: the session arrives as a byte.
+    if (p.size() == 2 && types[0] == VT_UI1 && exchange.phase == DataPhase::None) {
         return VendorOperation::SyncMLOpenSession;
     }
     if (p.size() != 1 || types[0] != VT_UI4) return VendorOperation::Unknown;
