@@ -2,7 +2,9 @@
 # The narrated demo: orvik-cli, a host that binds to orvik.dll by its decorated names, drives the
 # sample virtual phone while tmonitor shows the library's log. Usage: demo.sh BUILD_DIR
 set -uo pipefail
-build=$1
+build=$(cd "$1" && pwd)
+# The demo's phone lives in a prefix of its own, so that it never stands in the tests' way.
+export ORVIK_WINEPREFIX=${ORVIK_WINEPREFIX:-$build/demo-prefix}
 tools=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 work=$(mktemp -d)
 viewer_log=$work/tmonitor.log

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Installs the sample phone into a build's Wine prefix unless it is there already, keeping what
-# hosts write to it in BUILD_DIR/virtualphone/sample-data. Usage: sample-phone.sh BUILD_DIR
+# Installs the sample phone into the demo's Wine prefix (BUILD_DIR/demo-prefix, kept apart from the
+# tests' prefix) unless it is there already, keeping what hosts write to it in
+# BUILD_DIR/virtualphone/sample-data. Usage: sample-phone.sh BUILD_DIR
 set -euo pipefail
-build=$1
+build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export ORVIK_WINEPREFIX=${ORVIK_WINEPREFIX:-$build/demo-prefix}
+[ -f "$ORVIK_WINEPREFIX/.orvik-ready" ] || "$root/tools/make-wine-prefix.sh" "$ORVIK_WINEPREFIX"
 installer=$build/virtualphone/bin/vphone-install.exe
 data=$build/virtualphone/sample-data
 data_windows="Z:${data//\//\\}"

@@ -1,6 +1,7 @@
 #include "virtualphone/platform/task_memory_accounting.h"
 
 #include "virtualphone/model/phone_accounting.h"
+#include "virtualphone/values/value_classes.h"
 #include "win/com_object.h"
 
 #include <objidl.h>
@@ -25,7 +26,7 @@ public:
 
     SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T bytes) noexcept override { return bytes; }
     void *STDMETHODCALLTYPE PostAlloc(void *block) noexcept override {
-        if (block && PhoneMethodScope::Active()) Track(block);
+        if (block && (PhoneMethodScope::Active() || HandingOutTaskMemory())) Track(block);
         return block;
     }
     void *STDMETHODCALLTYPE PreFree(void *block, BOOL) noexcept override {
@@ -39,7 +40,7 @@ public:
         return bytes;
     }
     void *STDMETHODCALLTYPE PostRealloc(void *block, BOOL) noexcept override {
-        if (block && (reallocated_ || PhoneMethodScope::Active())) Track(block);
+        if (block && (reallocated_ || PhoneMethodScope::Active() || HandingOutTaskMemory())) Track(block);
         return block;
     }
     void *STDMETHODCALLTYPE PreGetSize(void *block, BOOL) noexcept override { return block; }

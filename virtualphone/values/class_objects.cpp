@@ -59,6 +59,14 @@ void LiveObject::Adjust(long change) noexcept { liveObjects += change; }
 
 long LiveValueObjects() noexcept { return liveObjects; }
 
+namespace {
+thread_local int handOuts = 0;
+}  // namespace
+
+HandOutScope::HandOutScope() noexcept { ++handOuts; }
+HandOutScope::~HandOutScope() { --handOuts; }
+bool HandingOutTaskMemory() noexcept { return handOuts > 0; }
+
 HRESULT GetValueClassObject(REFCLSID clsid, REFIID iid, void **object) noexcept {
     if (!object) return E_POINTER;
     *object = nullptr;

@@ -45,7 +45,7 @@ public:
     STDMETHODIMP GetAt(const DWORD index, PROPERTYKEY *key, PROPVARIANT *value) noexcept override {
         return entries_.At(index, [&](const Entry &entry) {
             if (key) *key = entry.key;
-            return value ? PropVariantCopy(value, &*entry.value) : S_OK;
+            return value ? HandOutCopy(value, *entry.value) : S_OK;
         });
     }
 
@@ -59,7 +59,7 @@ public:
         return entries_.With([&](std::vector<Entry> &entries) {
             const auto entry = Find(entries, key);
             if (entry == entries.end()) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-            return PropVariantCopy(value, &*entry->value);
+            return HandOutCopy(value, *entry->value);
         });
     }
 

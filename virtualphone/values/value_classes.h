@@ -24,6 +24,10 @@ HRESULT GetValueClassObject(REFCLSID clsid, REFIID iid, void **object) noexcept;
 // zero once everything handed out has been released.
 long LiveValueObjects() noexcept;
 
+// True on a thread while a value class copies a value out to its caller: the task memory allocated
+// then belongs to the caller, and the phone's accounting counts it until the caller frees it.
+bool HandingOutTaskMemory() noexcept;
+
 // Puts the three classes behind their class ids in this process, so that CoCreateInstance finds them,
 // until Revoke or destruction. COM must be initialised on the registering thread.
 class ValueClassRegistration {

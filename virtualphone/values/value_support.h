@@ -45,13 +45,27 @@ HRESULT CreateObject(REFIID iid, void **object, Args &&...args) noexcept {
     return created->QueryInterface(iid, object);
 }
 
+// Marks the copies handed to a caller (see HandingOutTaskMemory).
+class HandOutScope {
+public:
+    HandOutScope() noexcept;
+    ~HandOutScope();
+    HandOutScope(const HandOutScope &) = delete;
+    HandOutScope &operator=(const HandOutScope &) = delete;
+};
+
+inline HRESULT HandOutCopy(PROPVARIANT *out, const PROPVARIANT &value) noexcept {
+    const HandOutScope handingOut;
+    return PropVariantCopy(out, &value);
+}
+
 // What a collection's GetAt hands out for each kind of item.
 inline HRESULT CopyItem(const PROPERTYKEY &item, PROPERTYKEY *out) noexcept {
     *out = item;
     return S_OK;
 }
 inline HRESULT CopyItem(const win::UniquePropVariant &item, PROPVARIANT *out) noexcept {
-    return PropVariantCopy(out, &*item);
+    return HandOutCopy(out, *item);
 }
 
 template <class Item>
