@@ -72,6 +72,9 @@ HRESULT NewObjectFromValues(Phone &phone, IPortableDeviceValues *values, bool wi
         hr = values->GetGuidValue(wpd::WPD_OBJECT_CONTENT_TYPE, &type);
         if (FAILED(hr) && hr != HRESULT_FROM_WIN32(ERROR_NOT_FOUND)) return hr;
         if (type == wpd::WPD_CONTENT_TYPE_FUNCTIONAL_OBJECT) return E_INVALIDARG;
+        // MTP knows object formats only: an object sent without a content type is kept in the
+        // undefined format and reads back as a generic file, as a phone reports it.
+        if (type == wpd::WPD_CONTENT_TYPE_UNSPECIFIED) type = wpd::WPD_CONTENT_TYPE_GENERIC_FILE;
         object->contentType = type;
         object->kind = type == wpd::WPD_CONTENT_TYPE_FOLDER     ? ObjectKind::Folder
                        : type == wpd::WPD_CONTENT_TYPE_PLAYLIST ? ObjectKind::Playlist
