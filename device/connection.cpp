@@ -70,9 +70,10 @@ bool FindDeviceInterfaces(wchar_t (*paths)[kDevicePathChars], unsigned maxPaths,
     wchar_t target[kDevicePathChars];
     if (!UpperCaseCopy(wideId, target)) return false;
 
-    HDEVINFO devices = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, kPresentInterfaceDevices);
-    if (devices == INVALID_HANDLE_VALUE) return false;
-    const win::ScopeExit freeDevices([devices] { SetupDiDestroyDeviceInfoList(devices); });
+    const win::UniqueDeviceInfoSet deviceSet(
+        SetupDiGetClassDevsW(nullptr, nullptr, nullptr, kPresentInterfaceDevices));
+    if (!deviceSet) return false;
+    const HDEVINFO devices = deviceSet.get();
 
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof device;

@@ -9,16 +9,6 @@
 
 using Microsoft::WRL::ComPtr;
 
-namespace {
-
-struct GlobalMemoryTraits {
-    using Type = HGLOBAL;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type memory) noexcept { GlobalFree(memory); }
-};
-
-}  // namespace
-
 // Cuts the text into lines in place: the CR of every CR LF becomes NUL. Every line must name a file
 // object on the phone.
 HRESULT CFolderList::ParsePlaylistText(std::vector<ObjectRecord> &items, wchar_t *text, unsigned long flags) {
@@ -62,7 +52,7 @@ HRESULT CFolderList::BuildTextPlaylist(wchar_t **text, const std::vector<ObjectR
         lines += item.name;
         lines += L"\r\n";
     }
-    win::UniqueAny<GlobalMemoryTraits> block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (lines.size() + 1) * sizeof(wchar_t)));
+    win::UniqueGlobalMemory block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (lines.size() + 1) * sizeof(wchar_t)));
     auto *locked = block ? static_cast<wchar_t *>(GlobalLock(block.get())) : nullptr;
     if (!locked) {
         LogLine(1, "Allocating the playlist text failed, hr = %08x", static_cast<unsigned>(E_OUTOFMEMORY));

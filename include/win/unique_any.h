@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <propidl.h>
+#include <setupapi.h>
 
 #include <utility>
 
@@ -59,6 +60,21 @@ struct WindowTraits {
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { DestroyWindow(h); }
 };
+struct RegistryKeyTraits {
+    using Type = HKEY;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type key) noexcept { RegCloseKey(key); }
+};
+struct DeviceInfoSetTraits {
+    using Type = HDEVINFO;
+    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type set) noexcept { SetupDiDestroyDeviceInfoList(set); }
+};
+struct GlobalMemoryTraits {
+    using Type = HGLOBAL;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type memory) noexcept { GlobalFree(memory); }
+};
 template <class T>
 struct CoTaskMemTraits {
     using Type = T *;
@@ -69,6 +85,9 @@ struct CoTaskMemTraits {
 using UniqueHandle = UniqueAny<HandleTraits>;          // events, mutexes, threads
 using UniqueFileHandle = UniqueAny<FileHandleTraits>;  // CreateFile results
 using UniqueWindow = UniqueAny<WindowTraits>;
+using UniqueKey = UniqueAny<RegistryKeyTraits>;
+using UniqueDeviceInfoSet = UniqueAny<DeviceInfoSetTraits>;  // SetupAPI device sets
+using UniqueGlobalMemory = UniqueAny<GlobalMemoryTraits>;
 template <class T>
 using UniqueCoTaskMem = UniqueAny<CoTaskMemTraits<T>>;
 using UniqueCoTaskMemString = UniqueCoTaskMem<wchar_t>;

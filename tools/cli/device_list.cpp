@@ -14,13 +14,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-struct DeviceInfoSetTraits {
-    using Type = HDEVINFO;
-    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type set) noexcept { SetupDiDestroyDeviceInfoList(set); }
-};
-using UniqueDeviceInfoSet = win::UniqueAny<DeviceInfoSetTraits>;
-
 std::vector<std::wstring> HardwareIds(HDEVINFO set, SP_DEVINFO_DATA &device) {
     DWORD bytes = 0;
     SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_HARDWAREID, nullptr, nullptr, 0, &bytes);
@@ -83,7 +76,7 @@ std::vector<PortableDeviceEntry> ListPortableDevices() {
         return {};
     }
     const std::vector<std::wstring> listed = ManagerDevices(*manager.Get());
-    const UniqueDeviceInfoSet set(
+    const win::UniqueDeviceInfoSet set(
         SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES | DIGCF_DEVICEINTERFACE));
     if (!set) return {};
 
