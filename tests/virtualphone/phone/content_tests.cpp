@@ -147,6 +147,37 @@ TEST_F(PhoneCreation, ObjectAppearsOnlyAfterCommit) {
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "hello");
 }
 
+// A sent object lives in a file of the phone's; reading it back must honour seeks between reads.
+TEST_F(PhoneCreation, SentObjectReadsBackAcrossSeeks) {
+    ComPtr<IStream> created;
+    ASSERT_EQ(Content()->CreateObjectWithPropertiesAndData(NewFile(L"seek.mp3", 10).Get(), &created, nullptr, nullptr),
+              S_OK);
+    ASSERT_EQ(created->Write("0123456789", 10, nullptr), S_OK);
+    ASSERT_EQ(created->Commit(STGC_DEFAULT), S_OK);
+    ComPtr<IPortableDeviceResources> resources;
+    ASSERT_EQ(Content()->Transfer(&resources), S_OK);
+    ComPtr<IStream> stream;
+    DWORD optimal = 0;
+    ASSERT_EQ(resources->GetStream(phone_->FindPath(L"\\Card\\Empty\\seek.mp3")->c_str(), wpd::WPD_RESOURCE_DEFAULT,
+                                   STGM_READ, &optimal, &stream),
+              S_OK);
+    const auto readAt = [&](long long position, DWORD origin, ULONG count) {
+        LARGE_INTEGER move{};
+        move.QuadPart = position;
+        EXPECT_EQ(stream->Seek(move, origin, nullptr), S_OK);
+        char text[16] = {};
+        ULONG read = 0;
+        EXPECT_EQ(stream->Read(text, count, &read), S_OK);
+        return std::string(text, read);
+    };
+    EXPECT_EQ(readAt(0, STREAM_SEEK_CUR, 4), "0123");
+    EXPECT_EQ(readAt(0, STREAM_SEEK_CUR, 3), "456");
+    EXPECT_EQ(readAt(1, STREAM_SEEK_SET, 2), "12");
+    EXPECT_EQ(readAt(-3, STREAM_SEEK_END, 16), "789");
+    EXPECT_EQ(readAt(4, STREAM_SEEK_END, 16), "");
+    EXPECT_EQ(readAt(8, STREAM_SEEK_SET, 16), "89");
+}
+
 TEST_F(PhoneCreation, RevertAndShortDataLeaveNothing) {
     ComPtr<IStream> stream;
     ASSERT_EQ(Content()->CreateObjectWithPropertiesAndData(NewFile(L"gone.mp3", 5).Get(), &stream, nullptr, nullptr), S_OK);
