@@ -104,6 +104,17 @@ std::vector<std::wstring> Phone::StorageIds() const {
     return ids;
 }
 
+namespace {
+
+// Ids follow handles: storages "s" and objects "o", then the handle in hex.
+std::wstring IdForHandle(bool storage, std::uint32_t handle) {
+    wchar_t text[16];
+    swprintf(text, 16, storage ? L"s%X" : L"o%X", handle);
+    return text;
+}
+
+}  // namespace
+
 std::wstring Phone::PersistentIdFor(std::uint32_t handle) const {
     // FNV-1a of the serial number: the same phone gives the same ids, two phones differ.
     std::uint64_t hash = 14695981039346656037ull;
@@ -125,17 +136,9 @@ HRESULT Phone::Add(PhoneObject object, std::wstring *id) {
     const std::uint64_t size = object.Size();
     if (storage && storage->object.capacity - storage->object.used < size) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
 
-    wchar_t text[16];
-    if (isStorage) {
-        object.handle = (nextStorage_++ << 16) | 1;
-        swprintf(text, 16, L"s%X", object.handle);
-        object.storageId = text;
-    } else {
-        object.handle = nextHandle_++;
-        swprintf(text, 16, L"o%X", object.handle);
-        object.storageId = parent->object.storageId;
-    }
-    object.id = text;
+    object.handle = isStorage ? (nextStorage_++ << 16) | 1 : nextHandle_++;
+    object.id = IdForHandle(isStorage, object.handle);
+    object.storageId = isStorage ? object.id : parent->object.storageId;
     object.parentId = parent->object.id;
     if (object.persistentId.empty()) object.persistentId = PersistentIdFor(object.handle);
     if (storage) storage->object.used += size;
@@ -189,6 +192,12 @@ std::optional<PhoneObject> Phone::Find(const std::wstring &id) const {
     const Node *node = FindNode(id);
     if (!node) return std::nullopt;
     return node->object;
+}
+
+std::optional<PhoneObject> Phone::FindObjectByHandle(std::uint32_t handle) const {
+    std::optional<PhoneObject> object = Find(IdForHandle(false, handle));
+    if (object && object->handle != handle) object.reset();
+    return object;
 }
 
 std::optional<std::wstring> Phone::FindPath(const std::wstring &path) const {

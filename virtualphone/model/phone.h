@@ -69,10 +69,12 @@ public:
     // Free bytes of a storage for new data.
     HRESULT FreeSpace(const std::wstring &storageId, std::uint64_t *bytes) const;
 
-    // For assertions: a copy of one object, the object at a device path ("\Card\Music"), the whole
-    // tree depth-first in creation order, and the bytes of data or thumbnail.
+    // A copy of one object, the object at a device path ("\Card\Music"), the whole tree depth-first
+    // in creation order, and the bytes of data or thumbnail.
     std::optional<PhoneObject> Find(const std::wstring &id) const;
     std::optional<std::wstring> FindPath(const std::wstring &path) const;
+    // A file, folder or playlist by its MTP handle (never the device or a storage).
+    std::optional<PhoneObject> FindObjectByHandle(std::uint32_t handle) const;
     std::vector<PhoneObject> Tree() const;
     HRESULT ReadData(const std::wstring &id, bool thumbnail, std::vector<std::uint8_t> *bytes) const;
 

@@ -374,15 +374,13 @@ ULONG VendorPhone::ObjectHandles(std::vector<BYTE> &out) const {
 }
 
 ULONG VendorPhone::PersistentIdOf(ULONG handle, std::vector<BYTE> &out) const {
-    for (const PhoneObject &object : phone_.Tree()) {
-        if (object.kind == ObjectKind::Device || object.kind == ObjectKind::Storage || object.handle != handle) continue;
-        GUID id;
-        if (FAILED(IIDFromString(object.persistentId.c_str(), &id))) return kGeneralError;
-        const BYTE *bytes = reinterpret_cast<const BYTE *>(&id);
-        out.assign(bytes, bytes + sizeof id);
-        return kOK;
-    }
-    return kInvalidObjectHandle;
+    const std::optional<PhoneObject> object = phone_.FindObjectByHandle(handle);
+    if (!object) return kInvalidObjectHandle;
+    GUID id;
+    if (FAILED(IIDFromString(object->persistentId.c_str(), &id))) return kGeneralError;
+    const BYTE *bytes = reinterpret_cast<const BYTE *>(&id);
+    out.assign(bytes, bytes + sizeof id);
+    return kOK;
 }
 
 ULONG VendorPhone::Install(const std::vector<BYTE> &data) {
