@@ -3,14 +3,17 @@
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "bench/bench_timer.h"
 #include "bench/phone_session.h"
 #include "fieldrec.h"
 #include "orvik.h"
+#include "win/unique_any.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -18,22 +21,27 @@ namespace {
 
 constexpr int kEntries = 10000;
 
-// The platform's cost of one GetValues with the 11 keys of a listing entry.
-double GetValuesSeconds(bench::PhoneSession &session, const std::wstring &objectId, int calls) {
+// The platform's cost of the GetValues calls a listing makes: one with the 11 keys of an entry for
+// each object of the folder, in the phone's order.
+double GetValuesSeconds(bench::PhoneSession &session, const std::wstring &folderId) {
     ComPtr<IPortableDeviceContent> content;
     ComPtr<IPortableDeviceProperties> properties;
-    ComPtr<IPortableDeviceKeyCollection> keys;
+    ComPtr<IEnumPortableDeviceObjectIDs> children;
     session.Device()->Content(&content);
     content->Properties(&properties);
-    keys = bench::ListingKeys();
+    content->EnumObjects(0, folderId.c_str(), nullptr, &children);
+    std::vector<win::UniqueCoTaskMemString> ids;
+    for (;;) {
+        LPWSTR id = nullptr;
+        ULONG fetched = 0;
+        if (FAILED(children->Next(1, &id, &fetched)) || fetched == 0) break;
+        ids.emplace_back(id);
+    }
+    const ComPtr<IPortableDeviceKeyCollection> keys = bench::ListingKeys();
     const double start = bench::Seconds();
-    for (int i = 0; i < calls; ++i) {
+    for (const win::UniqueCoTaskMemString &id : ids) {
         ComPtr<IPortableDeviceValues> values;
-        properties->GetValues(objectId.c_str(), keys.Get(), &values);
-        PROPVARIANT date;
-        PropVariantInit(&date);
-        values->GetValue(wpd::WPD_OBJECT_DATE_MODIFIED, &date);
-        PropVariantClear(&date);
+        properties->GetValues(id.get(), keys.Get(), &values);
     }
     return bench::Seconds() - start;
 }
@@ -60,7 +68,7 @@ int main() {
     for (int i = 0; i < kEntries; ++i) {
         builder.File(L"\\Card\\Many\\track" + std::to_wstring(i) + L".mp3", vphone::PatternData(1000));
     }
-    const std::wstring sampleId = builder.ObjectId(L"\\Card\\Many\\track0.mp3");
+    const std::wstring folderId = builder.ObjectId(L"\\Card\\Many");
     bench::PhoneSession session(builder.Build());
     if (!session.ok()) return 1;
 
@@ -68,28 +76,38 @@ int main() {
     char id[] = "USB\\VID_0FCE&PID_BE0D";
     if (WPD_ConnectDevice(handle, id, false, 0) != WPD_ERROR_OK) return 1;
 
-    const double getValues = GetValuesSeconds(session, sampleId, kEntries) / kEntries;
-    session.phone().Controls().ClearTranscript();
-    const unsigned before = PlatformCalls(session.phone());
-    char *listing = nullptr;
-    const double start = bench::Seconds();
-    const WPD_ERROR result = WPD_Media_GetFolderListing(handle, L"\\Card\\Many", &listing, 0);
-    const double list = (bench::Seconds() - start) / kEntries;
-    const unsigned calls = PlatformCalls(session.phone()) - before;
-    const size_t bytes = listing ? std::strlen(listing) : 0;
-    FieldrecFree(listing);
+    // The first listing also grows the library's list to the folder's size; the best of the rounds
+    // after it is the steady cost. Baseline and listing alternate so that a busy machine slows both.
+    constexpr int kRounds = 7;
+    double getValues = 1e300, first = 0, best = 1e300;
+    unsigned calls = 0;
+    size_t bytes = 0;
+    WPD_ERROR result = WPD_ERROR_OK;
+    for (int round = 0; round < kRounds; ++round) {
+        getValues = std::min(getValues, GetValuesSeconds(session, folderId) / kEntries);
+        const unsigned before = PlatformCalls(session.phone());
+        char *listing = nullptr;
+        const double start = bench::Seconds();
+        result = WPD_Media_GetFolderListing(handle, L"\\Card\\Many", &listing, 0);
+        const double list = (bench::Seconds() - start) / kEntries;
+        calls = PlatformCalls(session.phone()) - before;
+        bytes = listing ? std::strlen(listing) : 0;
+        FieldrecFree(listing);
+        if (round == 0) first = list;
+        best = std::min(best, list);
+    }
 
-    std::printf("GetValues of one entry on the virtual phone (baseline)  %8.1f us\n", getValues * 1e6);
-    std::printf("listing of %d entries (result %d): %8.1f us per entry (%.2f x baseline), %.2f platform calls per entry, "
-                "%zu bytes of text\n", kEntries, static_cast<int>(result), list * 1e6, list / getValues,
-                static_cast<double>(calls) / kEntries, bytes);
-    std::printf("the library's own work per entry: %.1f us (target: below the GetValues cost)\n",
-                (list - getValues) * 1e6);
+    std::printf("GetValues of each entry on the virtual phone (baseline) %8.1f us per entry\n", getValues * 1e6);
+    std::printf("listing of %d entries (result %d): first %.1f us per entry, best of %d %.1f us (%.2f x baseline); "
+                "%.2f platform calls per entry, %zu bytes of text\n", kEntries, static_cast<int>(result),
+                first * 1e6, kRounds, best * 1e6, best / getValues, static_cast<double>(calls) / kEntries, bytes);
+    std::printf("the library's own work per entry: %.1f us, %.1f us in the first listing (target: below the GetValues "
+                "cost)\n", (best - getValues) * 1e6, (first - getValues) * 1e6);
 
     const double deepStart = bench::Seconds();
     constexpr int kResolutions = 50;
     for (int i = 0; i < kResolutions; ++i) {
-        listing = nullptr;
+        char *listing = nullptr;
         WPD_Media_GetFolderListing(handle, L"\\Card\\a\\b\\c\\d\\e", &listing, 0);
         FieldrecFree(listing);
     }

@@ -35,20 +35,22 @@ unsigned long long EscapedBytes(const char *value) {
     return bytes;
 }
 
-// A block of the process heap that holds at least `needed` bytes; it grows at least twofold so that
-// building a long listing field by field stays linear. Null when memory runs out (text is kept).
-char *Reserve(char *text, SIZE_T needed) {
+// A block of the process heap that holds at least `needed` bytes, given the block and its capacity; it
+// grows at least twofold so that building a long listing field by field stays linear. Null when memory
+// runs out (text is kept).
+char *Reserve(char *text, SIZE_T capacity, SIZE_T needed) {
     const HANDLE heap = GetProcessHeap();
     if (!text) return static_cast<char *>(HeapAlloc(heap, 0, needed));
-    const SIZE_T capacity = HeapSize(heap, 0, text);
     if (needed <= capacity) return text;
     return static_cast<char *>(HeapReAlloc(heap, 0, text, capacity * 2 > needed ? capacity * 2 : needed));
 }
 
-// The running length must describe the block it comes with: nothing is written on a mismatch.
-bool LengthBelongsToText(const char *text, unsigned long length) {
+// The running length must describe the block it comes with: nothing is written on a mismatch. The
+// block's capacity comes back for Reserve.
+bool LengthBelongsToText(const char *text, unsigned long length, SIZE_T &capacity) {
+    capacity = 0;
     if (!text) return length == 0;
-    const SIZE_T capacity = HeapSize(GetProcessHeap(), 0, text);
+    capacity = HeapSize(GetProcessHeap(), 0, text);
     return capacity != static_cast<SIZE_T>(-1) && length < capacity && text[length] == '\0';
 }
 
@@ -57,12 +59,15 @@ bool LengthBelongsToText(const char *text, unsigned long length) {
 extern "C" {
 
 int FIELDREC_CALL FieldrecAddField(char **text, unsigned long *length, const char *name, const char *value) {
-    if (!text || !length || !name || !value || !IsValidName(name) || !LengthBelongsToText(*text, *length)) return 0;
+    SIZE_T capacity = 0;
+    if (!text || !length || !name || !value || !IsValidName(name) || !LengthBelongsToText(*text, *length, capacity)) {
+        return 0;
+    }
 
     const size_t nameBytes = std::strlen(name);
     const unsigned long long total = *length + nameBytes + 1 + EscapedBytes(value) + 2;
     if (total >= ULONG_MAX) return 0;
-    char *block = Reserve(*text, static_cast<SIZE_T>(total) + 1);
+    char *block = Reserve(*text, capacity, static_cast<SIZE_T>(total) + 1);
     if (!block) return 0;
 
     char *out = block + *length;

@@ -83,6 +83,21 @@ private:
     BOOL withStorage_ = FALSE;
 };
 
+// Every child id of an enumeration, fetched kIdsPerFetch at a time.
+HRESULT FetchAllIds(IEnumPortableDeviceObjectIDs *children, std::vector<win::UniqueCoTaskMemString> &ids) {
+    for (;;) {
+        std::array<LPWSTR, kIdsPerFetch> fetchedIds = {};
+        ULONG fetched = 0;
+        const HRESULT hr = children->Next(kIdsPerFetch, fetchedIds.data(), &fetched);
+        // Every string handed out is freed, whatever happens below.
+        std::array<win::UniqueCoTaskMemString, kIdsPerFetch> owned;
+        for (size_t i = 0; i < fetchedIds.size(); ++i) owned[i].reset(fetchedIds[i]);
+        RETURN_IF_FAILED_LOG(hr, "Getting enumerated object failed, hr = %08x");
+        if (fetched == 0) return S_OK;
+        for (ULONG i = 0; i < fetched && i < kIdsPerFetch; ++i) ids.push_back(std::move(owned[i]));
+    }
+}
+
 }  // namespace
 
 HRESULT CFolderList::GetObjectRecord(const wchar_t *objectId, ObjectRecord &record, BOOL &known, BOOL withStorage) {
@@ -97,27 +112,22 @@ HRESULT CFolderList::EnumFolderObjects(std::vector<ObjectRecord> &list, const wc
     RETURN_IF_FAILED_LOG(ContentOf(Device(), content), "Getting device content failed, hr = %08x");
     ComPtr<IEnumPortableDeviceObjectIDs> children;
     RETURN_IF_FAILED_LOG(content->EnumObjects(0, parentId, nullptr, &children), "EnumObjects failed, hr = %08x");
-    ObjectReader reader;  // opened at the first entry, as reading an entry would
-
-    for (;;) {
-        std::array<LPWSTR, kIdsPerFetch> ids = {};
-        ULONG fetched = 0;
-        const HRESULT hr = children->Next(kIdsPerFetch, ids.data(), &fetched);
-        // Every string handed out is freed, whatever happens below.
-        std::array<win::UniqueCoTaskMemString, kIdsPerFetch> owned;
-        for (size_t i = 0; i < ids.size(); ++i) owned[i].reset(ids[i]);
-        RETURN_IF_FAILED_LOG(hr, "Getting enumerated object failed, hr = %08x");
-        if (fetched == 0) return S_OK;
-
-        for (ULONG i = 0; i < fetched && i < kIdsPerFetch; ++i) {
-            ObjectRecord record = {};
-            BOOL known = FALSE;
-            HRESULT read = reader.IsOpen() ? S_OK : reader.Open(Device(), FALSE);
-            if (SUCCEEDED(read)) read = reader.Read(owned[i].get(), record, known);
-            RETURN_IF_FAILED_LOG(read, "Getting values on enumerated object failed, hr = %08x");
-            if (known) list.push_back(record);
-        }
+    // The ids first: then each record, two kilobytes, is read once in place instead of being copied
+    // whenever the list grows.
+    std::vector<win::UniqueCoTaskMemString> ids;
+    RETURN_IF_FAILED(FetchAllIds(children.Get(), ids));
+    if (ids.empty()) return S_OK;
+    ObjectReader reader;
+    RETURN_IF_FAILED_LOG(reader.Open(Device(), FALSE), "Getting values on enumerated object failed, hr = %08x");
+    list.reserve(ids.size());
+    for (const win::UniqueCoTaskMemString &id : ids) {
+        ObjectRecord &record = list.emplace_back();
+        BOOL known = FALSE;
+        const HRESULT read = reader.Read(id.get(), record, known);
+        if (FAILED(read) || !known) list.pop_back();
+        RETURN_IF_FAILED_LOG(read, "Getting values on enumerated object failed, hr = %08x");
     }
+    return S_OK;
 }
 
 HRESULT CFolderList::EnumStorages(std::vector<ObjectRecord> &list, BOOL withStorage) {

@@ -3,7 +3,7 @@
 
 #include <array>
 #include <charconv>
-#include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "device/cwpd.h"
@@ -15,6 +15,21 @@ namespace {
 
 // Every value is formatted into a buffer of this size; a name of 259 UTF-16 units fits as UTF-8.
 constexpr size_t kValueBytes = 1024;
+
+// Two digits at least, as "%02d" writes them.
+char *PaddedNumber(char *out, unsigned value) {
+    if (value < 10) *out++ = '0';
+    return std::to_chars(out, out + 5, value).ptr;
+}
+
+// The modification time as "%d%02d%02dT%02d%02d%02d" writes it, without a format string per entry.
+void FormatDate(const SYSTEMTIME &time, char *out) {
+    out = std::to_chars(out, out + 5, static_cast<unsigned>(time.wYear)).ptr;
+    for (WORD part : {time.wMonth, time.wDay}) out = PaddedNumber(out, part);
+    *out++ = 'T';
+    for (WORD part : {time.wHour, time.wMinute, time.wSecond}) out = PaddedNumber(out, part);
+    *out = '\0';
+}
 
 const char *ItemKind(const ObjectRecord &entry) {
     if (entry.isFolder) return "folder";
@@ -58,12 +73,10 @@ HRESULT CFolderList::BuildFolderListing(char **listing, const std::vector<Object
         char size[kValueBytes];
         *std::to_chars(size, size + sizeof size - 1, entry.size).ptr = '\0';
         char date[kValueBytes];
-        const SYSTEMTIME &modified = entry.dateModified;
-        std::snprintf(date, sizeof date, "%d%02d%02dT%02d%02d%02d", modified.wYear, modified.wMonth, modified.wDay,
-                      modified.wHour, modified.wMinute, modified.wSecond);
-        char attributes[kValueBytes];
-        std::snprintf(attributes, sizeof attributes, "%s %s", entry.canDelete ? "" : "readonly",
-                      entry.isHidden ? "hidden" : "");
+        FormatDate(entry.dateModified, date);
+        char attributes[kValueBytes] = {};
+        std::strcat(std::strcat(std::strcat(attributes, entry.canDelete ? "" : "readonly"), " "),
+                    entry.isHidden ? "hidden" : "");
 
         const std::array<std::pair<const char *, const char *>, 7> fields = {{
             {"BEGIN", "VNOTE"},
