@@ -163,6 +163,38 @@ TEST_F(PhoneMediaTest, ListingAndSizesLeaveTheLocationAlone) {
     ASSERT_EQ(Listing(L"\\Card\\Music"), kMusicListing);
 }
 
+// Names that two children share: folders TwinA and TwinB both named Twin, and b.mp3 named a, so that
+// it lists as a.mp3 beside the real a.mp3.
+class SameNames : public PhoneMediaTest {
+protected:
+    std::shared_ptr<vphone::Phone> MakePhone() override {
+        vphone::ObjectAttributes twin;
+        twin.name = L"Twin";
+        vphone::ObjectAttributes shownAsA;
+        shownAsA.name = L"a";
+        vphone::PhoneBuilder builder = orvik_test::StandardPhone();
+        builder.Folder(L"\\Card\\TwinA", twin)
+            .File(L"\\Card\\TwinA\\first.mp3", vphone::TextData("1"))
+            .Folder(L"\\Card\\TwinB", twin)
+            .File(L"\\Card\\TwinB\\second.mp3", vphone::TextData("2"))
+            .File(L"\\Card\\Music\\a.mp3", vphone::TextData("first"))
+            .File(L"\\Card\\Music\\b.mp3", vphone::TextData("second"), shownAsA);
+        return builder.Build();
+    }
+};
+
+TEST_F(SameNames, TheFirstInEnumerationOrderWins) {
+    // A folder component matches names: Twin is TwinA.
+    EXPECT_EQ(Names(Listing(L"\\Card\\Twin")), std::vector<std::string>{"first.mp3"});
+    EXPECT_EQ(Names(Listing(L"\\Card\\Music")), (std::vector<std::string>{"song.mp3", "a.mp3", "a.mp3"}));
+    // A file matches what the listing shows: the first a.mp3 goes, the second stays and is found next.
+    ASSERT_EQ(WPD_Media_DeleteFile(handle_, L"\\Card\\Music\\a.mp3", 0), WPD_ERROR_OK);
+    EXPECT_FALSE(phone_->FindPath(L"\\Card\\Music\\a.mp3"));
+    ASSERT_TRUE(phone_->FindPath(L"\\Card\\Music\\b.mp3"));
+    ASSERT_EQ(WPD_Media_DeleteFile(handle_, L"\\Card\\Music\\a.mp3", 0), WPD_ERROR_OK);
+    EXPECT_FALSE(phone_->FindPath(L"\\Card\\Music\\b.mp3"));
+}
+
 struct ListingFault {
     const char *method;
     unsigned nth;

@@ -86,6 +86,14 @@ TEST_F(Playlists, UnresolvedLinesCreateNothing) {
     EXPECT_FALSE(phone_->FindPath(L"\\Card\\Playlists\\bad.pla"));
 }
 
+// A member on another storage than its playlist: the way up to the playlist's storage never meets it,
+// so the path runs on to the topmost object and names it first.
+TEST_F(Playlists, MemberOnAnotherStorageIsNamedFromTheTopmostObject) {
+    ASSERT_EQ(Put(L"\\Phone memory\\cross.pla", kA), WPD_ERROR_OK);
+    EXPECT_EQ(phone_->Find(IdOf(L"\\Phone memory\\cross.pla"))->references, std::vector<std::wstring>{IdOf(kA)});
+    EXPECT_EQ(Read(L"\\Phone memory\\cross.pla"), L"\\Test Phone\\Card\\Music\\a.mp3\r\n");
+}
+
 // The old playlist goes only once every line of the new one has resolved.
 TEST_F(Playlists, ReplacingNeedsTheFlagAndAWorkingText) {
     const std::wstring mix = L"\\Card\\Playlists\\mix.pla";
