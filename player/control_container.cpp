@@ -3,7 +3,7 @@
 #include <ocidl.h>
 #include <servprov.h>
 
-#include "player/adopt_reference.h"
+#include "win/adopt_reference.h"
 #include "win/com_object.h"
 
 using Microsoft::WRL::ComPtr;
@@ -116,7 +116,7 @@ CControlContainer::~CControlContainer() {
 }
 
 bool CControlContainer::CreateHost() noexcept {
-    host_ = AdoptReference(CContainerHost::Create());
+    host_ = win::AdoptReference(CContainerHost::Create());
     return host_ != nullptr;
 }
 

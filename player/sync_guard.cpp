@@ -7,7 +7,7 @@
 
 #include "log/log_line.h"
 #include "media/folder_list.h"
-#include "player/adopt_reference.h"
+#include "win/adopt_reference.h"
 #include "player/control_container.h"
 #include "player/remote_host.h"
 #include "player/unique_bstr.h"
@@ -103,7 +103,7 @@ BOOL CFolderList::IsDeviceSynchronizing() const {
         LogLine(1, "Querying the ActiveX control host failed");
         return FALSE;
     }
-    const ComPtr<CRemoteHost> remoteHost = AdoptReference(CRemoteHost::Create());
+    const ComPtr<CRemoteHost> remoteHost = win::AdoptReference(CRemoteHost::Create());
     if (!remoteHost) {
         LogLine(1, "Creating the remote host failed");
         return FALSE;

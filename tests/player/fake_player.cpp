@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "player/adopt_reference.h"
+#include "win/adopt_reference.h"
 #include "player/wmp_sync_services.h"
 #include "win/com_object.h"
 
@@ -198,7 +198,7 @@ public:
         *object = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
         if (state_->setup.creationFails) return E_FAIL;
-        const ComPtr<FakePlayer> player = AdoptReference(FakePlayer::Create(state_));
+        const ComPtr<FakePlayer> player = win::AdoptReference(FakePlayer::Create(state_));
         return player ? player->QueryInterface(iid, object) : E_OUTOFMEMORY;
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) noexcept override { return S_OK; }
@@ -215,7 +215,7 @@ private:
 
 FakePlayerRegistration::FakePlayerRegistration(FakePlayerSetup setup)
     : state_(std::make_shared<FakePlayerState>(FakePlayerState{std::move(setup), {}})) {
-    const ComPtr<FakePlayerFactory> factory = AdoptReference(FakePlayerFactory::Create(state_));
+    const ComPtr<FakePlayerFactory> factory = win::AdoptReference(FakePlayerFactory::Create(state_));
     CLSID player = {};
     if (!factory || FAILED(CLSIDFromString(L"{6BF52A52-394A-11d3-B153-00C04F79FAA6}", &player))) return;
     CoRegisterClassObject(player, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);

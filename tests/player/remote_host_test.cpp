@@ -3,7 +3,7 @@
 
 #include <wrl/client.h>
 
-#include "player/adopt_reference.h"
+#include "win/adopt_reference.h"
 #include "player/remote_host.h"
 #include "player/unique_bstr.h"
 
@@ -15,7 +15,7 @@ class RemoteHostTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(host_); }
 
-    ComPtr<CRemoteHost> host_ = AdoptReference(CRemoteHost::Create());
+    ComPtr<CRemoteHost> host_ = win::AdoptReference(CRemoteHost::Create());
 };
 
 // The control asks under a service GUID of its own choosing; any GUID gives the object itself.

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "win/adopt_reference.h"
+
 namespace orvik_test {
 
 std::shared_ptr<vphone::Phone> VendorTest::MakePhone() {
@@ -27,10 +29,7 @@ bool VendorTest::LogHas(const std::string &text) const {
 }
 
 Microsoft::WRL::ComPtr<IStream> StreamOf(const std::vector<BYTE> &bytes) {
-    Microsoft::WRL::ComPtr<IStream> stream;
-    // Taken over without AddRef: mingw's Attach would add one.
-    *stream.ReleaseAndGetAddressOf() = SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size()));
-    return stream;
+    return win::AdoptReference(SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
 }
 
 std::vector<BYTE> StreamBytes(IStream *stream) {
