@@ -83,7 +83,8 @@ private:
     BOOL withStorage_ = FALSE;
 };
 
-// Every child id of an enumeration, fetched kIdsPerFetch at a time.
+// Every child id of an enumeration, fetched kIdsPerFetch at a time. On a failure ids holds those that
+// arrived before it.
 HRESULT FetchAllIds(IEnumPortableDeviceObjectIDs *children, std::vector<win::UniqueCoTaskMemString> &ids) {
     for (;;) {
         std::array<LPWSTR, kIdsPerFetch> fetchedIds = {};
@@ -92,7 +93,7 @@ HRESULT FetchAllIds(IEnumPortableDeviceObjectIDs *children, std::vector<win::Uni
         // Every string handed out is freed, whatever happens below.
         std::array<win::UniqueCoTaskMemString, kIdsPerFetch> owned;
         for (size_t i = 0; i < fetchedIds.size(); ++i) owned[i].reset(fetchedIds[i]);
-        RETURN_IF_FAILED_LOG(hr, "Getting enumerated object failed, hr = %08x");
+        if (FAILED(hr)) return hr;
         if (fetched == 0) return S_OK;
         for (ULONG i = 0; i < fetched && i < kIdsPerFetch; ++i) ids.push_back(std::move(owned[i]));
     }
@@ -112,21 +113,23 @@ HRESULT CFolderList::EnumFolderObjects(std::vector<ObjectRecord> &list, const wc
     RETURN_IF_FAILED_LOG(ContentOf(Device(), content), "Getting device content failed, hr = %08x");
     ComPtr<IEnumPortableDeviceObjectIDs> children;
     RETURN_IF_FAILED_LOG(content->EnumObjects(0, parentId, nullptr, &children), "EnumObjects failed, hr = %08x");
-    // The ids first: then each record, two kilobytes, is read once in place instead of being copied
-    // whenever the list grows.
+    // The ids first, so that the list is sized once: a record is two kilobytes, and a list grown entry by
+    // entry would copy all the records read so far again and again. An enumeration that breaks off
+    // still leaves the records of the ids that came before the break, read in order, as reading each
+    // batch as it came would.
     std::vector<win::UniqueCoTaskMemString> ids;
-    RETURN_IF_FAILED(FetchAllIds(children.Get(), ids));
-    if (ids.empty()) return S_OK;
-    ObjectReader reader;
-    RETURN_IF_FAILED_LOG(reader.Open(Device(), FALSE), "Getting values on enumerated object failed, hr = %08x");
+    const HRESULT enumerated = FetchAllIds(children.Get(), ids);
     list.reserve(ids.size());
+    ObjectReader reader;  // opened at the first entry, as reading an entry would
     for (const win::UniqueCoTaskMemString &id : ids) {
         ObjectRecord &record = list.emplace_back();
         BOOL known = FALSE;
-        const HRESULT read = reader.Read(id.get(), record, known);
+        HRESULT read = reader.IsOpen() ? S_OK : reader.Open(Device(), FALSE);
+        if (SUCCEEDED(read)) read = reader.Read(id.get(), record, known);
         if (FAILED(read) || !known) list.pop_back();
         RETURN_IF_FAILED_LOG(read, "Getting values on enumerated object failed, hr = %08x");
     }
+    RETURN_IF_FAILED_LOG(enumerated, "Getting enumerated object failed, hr = %08x");
     return S_OK;
 }
 

@@ -195,6 +195,37 @@ TEST_F(SameNames, TheFirstInEnumerationOrderWins) {
     EXPECT_FALSE(phone_->FindPath(L"\\Card\\Music\\b.mp3"));
 }
 
+// A folder of fifteen songs: its enumeration takes two batches of ids.
+class BrokenEnumeration : public PhoneMediaTest {
+protected:
+    std::shared_ptr<vphone::Phone> MakePhone() override {
+        vphone::PhoneBuilder builder = orvik_test::StandardPhone();
+        builder.Folder(L"\\Card\\Many");
+        for (int i = 0; i < 15; ++i) {
+            builder.File(L"\\Card\\Many\\track" + std::to_wstring(i) + L".mp3", vphone::TextData("x"));
+        }
+        return builder.Build();
+    }
+};
+
+// The listing fails, and the entries read before the break stay the folder's entries: a bare name finds
+// one of the first batch and none of the second.
+TEST_F(BrokenEnumeration, KeepsTheEntriesReadBeforeTheBreak) {
+    // The ids of \Card take two fetches, those of \Card\Many the next ones.
+    phone_->Controls().FailCall("IEnumPortableDeviceObjectIDs::Next", 4, HRESULT_FROM_WIN32(ERROR_BUSY));
+    EXPECT_EQ(Listing(L"\\Card\\Many", WPD_ERROR_BUSY), "(untouched)");
+    // Two storages, the three folders of \Card, and the first batch of \Card\Many.
+    EXPECT_EQ(phone_->Controls().CallCount("IPortableDeviceProperties::GetValues"), 2u + 3u + 10u);
+    EXPECT_EQ(Log(), (std::vector<std::string>{"Getting enumerated object failed, hr = 800700aa",
+                                               "Failed to enumerate files in path \"\\Card\\Many\", aborting folder "
+                                               "listing",
+                                               "FillFolderList failed, hr = 800700aa"}));
+    EXPECT_EQ(WPD_Media_DeleteFile(handle_, L"track12.mp3", 0), WPD_ERROR_FAILED);
+    ASSERT_EQ(WPD_Media_DeleteFile(handle_, L"track3.mp3", 0), WPD_ERROR_OK);
+    EXPECT_FALSE(phone_->FindPath(L"\\Card\\Many\\track3.mp3"));
+    EXPECT_TRUE(phone_->FindPath(L"\\Card\\Many\\track12.mp3"));
+}
+
 struct ListingFault {
     const char *method;
     unsigned nth;
