@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/bench_timer.h"
+#include "bench/local_files.h"
 #include "bench/phone_session.h"
 
 using Microsoft::WRL::ComPtr;
@@ -16,25 +17,6 @@ namespace {
 
 constexpr unsigned long long kBigFile = 1ull << 30;
 constexpr int kFolderSize = 10000;
-
-std::wstring TempPath(const wchar_t *name) {
-    wchar_t folder[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, folder);
-    return std::wstring(folder) + name;
-}
-
-bool WriteLocalFile(const std::wstring &path, unsigned long long size) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    std::vector<unsigned char> chunk(1 << 20);
-    for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<unsigned char>(i * 7 + 3);
-    for (unsigned long long written = 0; written < size; written += chunk.size()) {
-        DWORD done = 0;
-        WriteFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &done, nullptr);
-    }
-    CloseHandle(file);
-    return true;
-}
 
 double ReadThroughPhone(bench::PhoneSession &session, const std::wstring &objectId) {
     const double start = bench::Seconds();
@@ -102,9 +84,9 @@ double EnumerateWithProperties(bench::PhoneSession &session, const std::wstring 
 }  // namespace
 
 int main() {
-    const std::wstring source = TempPath(L"orvik-bench-source.bin");
-    const std::wstring copy = TempPath(L"orvik-bench-copy.bin");
-    if (!WriteLocalFile(source, kBigFile)) return 1;
+    const std::wstring source = bench::TempPath(L"orvik-bench-source.bin");
+    const std::wstring copy = bench::TempPath(L"orvik-bench-copy.bin");
+    if (!bench::WriteLocalFile(source, kBigFile)) return 1;
 
     vphone::PhoneBuilder builder;
     builder.SerialNumber(L"BENCH0001").InstanceId(L"USB\\VID_0FCE&PID_BE0C\\BENCH0001")
@@ -126,7 +108,7 @@ int main() {
     // The same chunked writes straight to a local file: what the phone's own storage costs.
     const double plainWrite = [&] {
         const double start = bench::Seconds();
-        WriteLocalFile(copy, kBigFile);
+        bench::WriteLocalFile(copy, kBigFile);
         return bench::Seconds() - start;
     }();
     const double read = ReadThroughPhone(session, bigId);

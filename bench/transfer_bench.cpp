@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/bench_timer.h"
+#include "bench/local_files.h"
 #include "bench/phone_session.h"
 #include "orvik.h"
 
@@ -20,22 +21,6 @@ namespace {
 
 constexpr unsigned long long kFileBytes = 1ull << 30;
 constexpr DWORD kChunk = 256 * 1024;
-
-std::wstring TempPath(const wchar_t *name) {
-    wchar_t folder[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, folder);
-    return std::wstring(folder) + name;
-}
-
-void WriteLocalFile(const std::wstring &path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    std::vector<unsigned char> chunk(1 << 20, 0x42);
-    for (unsigned long long written = 0; written < kFileBytes; written += chunk.size()) {
-        DWORD done = 0;
-        WriteFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &done, nullptr);
-    }
-    CloseHandle(file);
-}
 
 // SHCreateStreamOnFileW to SHCreateStreamOnFileW in kChunk reads and writes.
 double PlainStreamCopy(const std::wstring &from, const std::wstring &to) {
@@ -137,10 +122,10 @@ void ReportMonitoringCost(bench::PhoneSession &session, void *handle, const std:
 }  // namespace
 
 int main() {
-    const std::wstring local = TempPath(L"orvik-bench-put.bin");
-    const std::wstring copy = TempPath(L"orvik-bench-copy.bin");
-    const std::wstring back = TempPath(L"orvik-bench-get.bin");
-    WriteLocalFile(local);
+    const std::wstring local = bench::TempPath(L"orvik-bench-put.bin");
+    const std::wstring copy = bench::TempPath(L"orvik-bench-copy.bin");
+    const std::wstring back = bench::TempPath(L"orvik-bench-get.bin");
+    if (!bench::WriteLocalFile(local, kFileBytes)) return 1;
 
     vphone::PhoneBuilder builder;
     builder.SerialNumber(L"BENCH0003").InstanceId(L"USB\\VID_0FCE&PID_BE0E\\BENCH0003")

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/bench_timer.h"
+#include "bench/local_files.h"
 #include "bench/phone_session.h"
 #include "orvik.h"
 #include "virtualphone/vendor/vendor_phone.h"
@@ -230,13 +231,8 @@ void ReportSyncML(bench::PhoneSession &session, vphone::VendorPhone &vendor, voi
 // Installing one file copies it and then finds its copy among every object of the phone by its
 // persistent id; the put alone is measured too, so that the difference is the lookup.
 void ReportLookup(bench::PhoneSession &session, vphone::VendorPhone &vendor, void *handle) {
-    wchar_t folder[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, folder);
-    const std::wstring local = std::wstring(folder) + L"orvik-bench-app.jar";
-    win::UniqueFileHandle file(CreateFileW(local.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    WriteFile(file.get(), "PK\3\4", 4, &written, nullptr);
-    file.reset();
+    const std::wstring local = bench::TempPath(L"orvik-bench-app.jar");
+    bench::WriteLocalFile(local, 4);
     const wchar_t remote[] = L"\\Card\\Many\\app.jar\0";
     std::wstring localList = local + L'\0';
 
