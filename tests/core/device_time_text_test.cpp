@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "vendor/device_time_text.h"
+#include "extension/device_time_text.h"
 
 namespace {
 

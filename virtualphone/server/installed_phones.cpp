@@ -2,7 +2,7 @@
 
 #include "virtualphone/description/phone_loader.h"
 #include "virtualphone/install/phone_list.h"
-#include "virtualphone/vendor/vendor_phone.h"
+#include "virtualphone/extension/vendor_phone.h"
 
 #include <windows.h>
 

@@ -17,7 +17,7 @@
 #include "bench/local_files.h"
 #include "bench/phone_session.h"
 #include "orvik.h"
-#include "virtualphone/vendor/vendor_phone.h"
+#include "virtualphone/extension/vendor_phone.h"
 #include "win/unique_any.h"
 
 using Microsoft::WRL::ComPtr;

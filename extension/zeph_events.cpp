@@ -1,11 +1,11 @@
-#include "vendor/zeph_events.h"
+#include "extension/zeph_events.h"
 
 #include <wrl/client.h>
 
 #include "device/cwpd.h"
 #include "device/platform_objects.h"
 #include "log/log_line.h"
-#include "vendor/vendor_operations.h"
+#include "extension/vendor_operations.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -1,4 +1,4 @@
-#include "vendor/vendor_test_support.h"
+#include "extension/vendor_test_support.h"
 
 #include <shlwapi.h>
 

@@ -1,4 +1,4 @@
-#include "vendor/device_time_text.h"
+#include "extension/device_time_text.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 
 #include "device/cwpd.h"
 #include "media/folder_list.h"
-#include "vendor/vendor_operations.h"
+#include "extension/vendor_operations.h"
 
 namespace {
 

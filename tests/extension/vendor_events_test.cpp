@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "vendor/vendor_test_support.h"
+#include "extension/vendor_test_support.h"
 
 namespace orvik_test {
 namespace {

@@ -1,4 +1,4 @@
-#include "virtualphone/vendor/vendor_phone.h"
+#include "virtualphone/extension/vendor_phone.h"
 
 #include "virtualphone/platform/com_out.h"
 #include "win/unique_any.h"

@@ -5,8 +5,8 @@
 #include "device/cwpd.h"
 #include "device/platform_objects.h"
 #include "log/log_line.h"
-#include "vendor/device_time_text.h"
-#include "vendor/zeph_properties.h"
+#include "extension/device_time_text.h"
+#include "extension/zeph_properties.h"
 #include "win/unique_any.h"
 
 using Microsoft::WRL::ComPtr;

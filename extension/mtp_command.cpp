@@ -11,8 +11,8 @@
 #include "device/platform_objects.h"
 #include "log/hr_log.h"
 #include "media/stream_copy.h"
-#include "vendor/operation_params.h"
-#include "vendor/vendor_operations.h"
+#include "extension/operation_params.h"
+#include "extension/vendor_operations.h"
 #include "win/unique_any.h"
 
 using Microsoft::WRL::ComPtr;

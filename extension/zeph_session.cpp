@@ -1,7 +1,7 @@
 // The event subscription that the AT and SyncML channels share, and what a device object with a
 // session still open does when it goes.
 #include "device/cwpd.h"
-#include "vendor/zeph_events.h"
+#include "extension/zeph_events.h"
 
 CWpdZeph::~CWpdZeph() {
     atOpen_ = false;

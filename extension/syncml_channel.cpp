@@ -4,9 +4,9 @@
 
 #include "device/cwpd.h"
 #include "log/log_line.h"
-#include "vendor/operation_params.h"
-#include "vendor/vendor_operations.h"
-#include "vendor/zeph_events.h"
+#include "extension/operation_params.h"
+#include "extension/vendor_operations.h"
+#include "extension/zeph_events.h"
 
 using Microsoft::WRL::ComPtr;
 

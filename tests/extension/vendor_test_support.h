@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/phone_fixture.h"
-#include "virtualphone/vendor/vendor_phone.h"
+#include "virtualphone/extension/vendor_phone.h"
 
 namespace orvik_test {
 
