@@ -63,6 +63,11 @@ void PhoneControls::LimitReadsTo(ULONG bytesPerRead) {
     readLimit_ = bytesPerRead;
 }
 
+void PhoneControls::KeepSubscriptionsOnRelease(bool keep) {
+    std::lock_guard lock(mutex_);
+    keepSubscriptions_ = keep;
+}
+
 std::vector<TranscriptEntry> PhoneControls::Transcript() const {
     std::lock_guard lock(mutex_);
     return transcript_;
@@ -139,6 +144,11 @@ DWORD PhoneControls::WriteTransferSize() const {
 ULONG PhoneControls::ReadLimit() const {
     std::lock_guard lock(mutex_);
     return readLimit_;
+}
+
+bool PhoneControls::SubscriptionsKeptOnRelease() const {
+    std::lock_guard lock(mutex_);
+    return keepSubscriptions_;
 }
 
 void PhoneControls::RecordClientInformation(std::vector<std::pair<PROPERTYKEY, PropertyValue>> values) {

@@ -38,6 +38,9 @@ public:
     // Optimal transfer sizes reported by GetStream and CreateObjectWithPropertiesAndData (may be 0).
     void SetTransferSizes(DWORD readSize, DWORD writeSize);
     void LimitReadsTo(ULONG bytesPerRead);  // short reads; 0 = no limit
+    // A device object released without Unadvise keeps its event subscriptions, as a real driver may:
+    // the phone goes on calling the client's callbacks.
+    void KeepSubscriptionsOnRelease(bool keep);
 
     std::vector<TranscriptEntry> Transcript() const;
     void ClearTranscript();
@@ -55,6 +58,7 @@ public:
     DWORD ReadTransferSize() const;
     DWORD WriteTransferSize() const;
     ULONG ReadLimit() const;
+    bool SubscriptionsKeptOnRelease() const;
     void RecordClientInformation(std::vector<std::pair<PROPERTYKEY, PropertyValue>> values);
 
 private:
@@ -79,6 +83,7 @@ private:
     DWORD readTransferSize_ = 256 * 1024;
     DWORD writeTransferSize_ = 256 * 1024;
     ULONG readLimit_ = 0;
+    bool keepSubscriptions_ = false;
     std::vector<TranscriptEntry> transcript_;
     std::vector<std::pair<PROPERTYKEY, PropertyValue>> clientInformation_;
 };

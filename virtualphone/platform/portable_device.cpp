@@ -54,7 +54,7 @@ HRESULT STDMETHODCALLTYPE PortableDevice::Open(LPCWSTR pnpDeviceId, IPortableDev
 }
 
 PortableDevice::~PortableDevice() {
-    if (phone_) phone_->Events().RemoveAll(this);
+    if (phone_ && !phone_->Controls().SubscriptionsKeptOnRelease()) phone_->Events().RemoveAll(this);
 }
 
 HRESULT STDMETHODCALLTYPE PortableDevice::SendCommand(const DWORD flags, IPortableDeviceValues *parameters,

@@ -15,7 +15,8 @@ namespace vphone {
 class PortableDevice final : public win::ComObject<PortableDevice, IPortableDevice> {
 public:
     explicit PortableDevice(std::shared_ptr<PhoneSet> phones) noexcept : phones_(std::move(phones)) {}
-    // A client that lets go without Close leaves no subscription behind.
+    // A client that lets go without Close leaves no subscription behind, unless the phone is told to
+    // keep them.
     ~PortableDevice() override;
 
     HRESULT STDMETHODCALLTYPE Open(LPCWSTR pnpDeviceId, IPortableDeviceValues *clientInfo) noexcept override;
