@@ -180,6 +180,21 @@ TEST_F(VendorSyncML, PutFromAFileStreamSendsItsLastShortRead) {
     EXPECT_EQ(puts[0].response, wpd::PTP_RC_OK);
 }
 
+// The phone counts on the announced total: a longer stream sends no more, a shorter one fails the put.
+TEST_F(VendorSyncML, PutSendsExactlyTheAnnouncedBytesOrFails) {
+    void *handle = OpenSyncML();
+    const auto longer = StreamOf(Pattern(20));
+    ASSERT_EQ(WPD_SyncMLPut(handle, WPD_SYNCML_MIME_XML, longer.Get(), 10, kWait, 0), WPD_ERROR_OK);
+    const auto shorter = StreamOf(Pattern(10));
+    EXPECT_EQ(WPD_SyncMLPut(handle, WPD_SYNCML_MIME_XML, shorter.Get(), 20, kWait, 0), WPD_ERROR_FAILED);
+    EXPECT_TRUE(LogHas("Stream ended after 10 of 20 bytes")) << testing::PrintToString(Log());
+    const auto puts = ExchangesOf(VendorOperation::SyncMLPut);
+    ASSERT_EQ(puts.size(), 2u);
+    EXPECT_EQ(puts[0].data.size(), 11u);
+    EXPECT_EQ(puts[1].data.size(), 11u);
+    EXPECT_EQ(Put(handle, Pattern(4)), WPD_ERROR_OK) << "the short put was ended";
+}
+
 TEST_F(VendorSyncML, StreamWriteGoesInChunksOfAtMost8192WithTheHeaderInTheFirst) {
     void *handle = OpenSyncML();
     ASSERT_EQ(Put(handle, Pattern(20000)), WPD_ERROR_OK);
