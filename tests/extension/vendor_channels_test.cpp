@@ -42,6 +42,9 @@ TEST_P(RefusedResponse, LogsBothLinesInOrderAndMapsTheCode) {
                          std::string("Mtp Send command failed, ResponseCode=") + code + ", OpCode=0000",
                          std::string("Mtp Send command failed, hr=") + status + ", OpCode=0000"}));
     EXPECT_EQ(phone_->Events().Count(), 0u) << "a refused open must not subscribe";
+    vendor_->ClearResponses();
+    EXPECT_EQ(WPD_ATOpenSession(ConnectedHandle(WPD_METHOD_ZEPH), kAtSession, 0), WPD_ERROR_OK)
+        << "the channel of the refused session was not closed again";
 }
 
 INSTANTIATE_TEST_SUITE_P(VendorCommand, RefusedResponse,

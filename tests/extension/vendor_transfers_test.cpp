@@ -174,8 +174,14 @@ TEST_F(VendorTransfers, ATRepliesPushedWhileABigPutAndAnInstallRunAllArrive) {
             CoUninitialize();
         });
     };
+    const auto source = StreamOf(package);
     WPD_ERROR put = WPD_ERROR_FAILED, install = WPD_ERROR_FAILED;
-    std::thread putter = host([&] { put = Put(handle, package, 120000); });
+    const unsigned before = phone_->Controls().CallCount("IPortableDevice::SendCommand");
+    std::thread putter = host([&] {
+        put = WPD_SyncMLPut(handle, WPD_SYNCML_MIME_XML, source.Get(), package.size(), 120000, 0);
+    });
+    // The others start once the put's data phase is well under way.
+    while (phone_->Controls().CallCount("IPortableDevice::SendCommand") < before + 100) Sleep(1);
     std::thread installer = host([&] { install = WPD_InstallApp(handle, locals.c_str(), remotes.c_str(), 1, 0); });
     std::string pushed;
     for (int i = 0; i < 40; ++i) {
