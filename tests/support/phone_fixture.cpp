@@ -4,8 +4,8 @@
 
 namespace orvik_test {
 
-vphone::PhoneBuilder StandardPhone() {
-    vphone::PhoneBuilder builder;
+vphone::PhoneBuilder StandardPhone(const vphone::PhoneProfile &profile) {
+    vphone::PhoneBuilder builder(profile);
     builder.Manufacturer(L"Orvik Test Works")
         .Model(L"Virtual One")
         .SerialNumber(L"ORVIKTEST01")

@@ -24,7 +24,7 @@ inline constexpr char kTestHardwareId[] = "USB\\VID_0FCE&PID_7E57";
 inline constexpr char kTestInstanceIdNarrow[] = "USB\\VID_0FCE&PID_7E57\\ORVIKTEST01";
 
 // A small phone: storages Card and Phone memory, a few folders and files.
-vphone::PhoneBuilder StandardPhone();
+vphone::PhoneBuilder StandardPhone(const vphone::PhoneProfile &profile = vphone::DefaultProfile());
 
 class PhoneTest : public testing::Test {
 protected:

@@ -2,8 +2,8 @@
 
 namespace vphone_test {
 
-std::shared_ptr<vphone::Phone> SamplePhone() {
-    return vphone::PhoneBuilder()
+std::shared_ptr<vphone::Phone> SamplePhone(const vphone::PhoneProfile &profile) {
+    return vphone::PhoneBuilder(profile)
         .Manufacturer(L"Maker")
         .Model(L"Model One")
         .SerialNumber(L"SIM0001")
@@ -91,6 +91,23 @@ ComPtr<IPortableDeviceValues> PhoneSession::ReadValues(const std::wstring &objec
     ComPtr<IPortableDeviceValues> values;
     EXPECT_TRUE(SUCCEEDED(properties->GetValues(objectId.c_str(), collection.Get(), &values)));
     return values;
+}
+
+HRESULT PhoneSession::DeleteAt(const std::wstring &path, DWORD options,
+                               ComPtr<IPortableDevicePropVariantCollection> *results) {
+    ComPtr<IPortableDevicePropVariantCollection> ids;
+    EXPECT_EQ(CoCreateInstance(wpd::CLSID_PortableDevicePropVariantCollection, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_PPV_ARGS(&ids)),
+              S_OK);
+    const std::wstring id = phone_->FindPath(path).value_or(L"o999");
+    PROPVARIANT value = {};
+    value.vt = VT_LPWSTR;
+    value.pwszVal = const_cast<wchar_t *>(id.c_str());  // the collection keeps a copy
+    ids->Add(&value);
+    ComPtr<IPortableDevicePropVariantCollection> outcome;
+    const HRESULT hr = Content()->Delete(options, ids.Get(), &outcome);
+    if (results) *results = outcome;
+    return hr;
 }
 
 }  // namespace vphone_test
