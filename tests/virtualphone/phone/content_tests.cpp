@@ -86,16 +86,8 @@ TEST_F(PhoneContent, PropertiesReadBackAsBuilt) {
 }
 
 TEST_F(PhoneContent, PlaylistReferencesReadAsCollection) {
-    auto values = ReadValues(*phone_->FindPath(L"\\Card\\mix.m3u"), {wpd::WPD_OBJECT_REFERENCES});
-    ComPtr<IPortableDevicePropVariantCollection> references;
-    ASSERT_EQ(values->GetIPortableDevicePropVariantCollectionValue(wpd::WPD_OBJECT_REFERENCES, &references), S_OK);
-    DWORD count = 0;
-    EXPECT_EQ(references->GetCount(&count), S_OK);
-    ASSERT_EQ(count, 2u);
-    win::UniquePropVariant first;
-    EXPECT_EQ(references->GetAt(0, first.get()), S_OK);
-    ASSERT_EQ(first->vt, VT_LPWSTR);
-    EXPECT_EQ(std::wstring(first->pwszVal), *phone_->FindPath(L"\\Card\\Music\\a.mp3"));
+    EXPECT_EQ(ReferencesOf(L"\\Card\\mix.m3u"),
+              (std::vector<std::wstring>{*phone_->FindPath(L"\\Card\\Music\\a.mp3"), *phone_->FindPath(L"\\Card\\Music\\b.mp3")}));
 }
 
 TEST_F(PhoneContent, StreamsDataAndThumbnailAndRefusesMissingResources) {

@@ -93,6 +93,23 @@ ComPtr<IPortableDeviceValues> PhoneSession::ReadValues(const std::wstring &objec
     return values;
 }
 
+std::vector<std::wstring> PhoneSession::ReferencesOf(const wchar_t *path) {
+    auto values = ReadValues(*phone_->FindPath(path), {wpd::WPD_OBJECT_REFERENCES});
+    ComPtr<IPortableDevicePropVariantCollection> references;
+    std::vector<std::wstring> ids;
+    EXPECT_EQ(values->GetIPortableDevicePropVariantCollectionValue(wpd::WPD_OBJECT_REFERENCES, &references), S_OK);
+    DWORD count = 0;
+    if (!references || FAILED(references->GetCount(&count))) return {L"(no list)"};
+    for (DWORD i = 0; i < count; ++i) {
+        PROPVARIANT id;
+        PropVariantInit(&id);
+        EXPECT_EQ(references->GetAt(i, &id), S_OK);
+        ids.push_back(id.vt == VT_LPWSTR ? id.pwszVal : L"(not a string)");
+        PropVariantClear(&id);
+    }
+    return ids;
+}
+
 HRESULT PhoneSession::DeleteAt(const std::wstring &path, DWORD options,
                                ComPtr<IPortableDevicePropVariantCollection> *results) {
     ComPtr<IPortableDevicePropVariantCollection> ids;

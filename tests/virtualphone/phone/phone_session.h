@@ -29,6 +29,8 @@ protected:
     ComPtr<IPortableDeviceValues> Values();
     std::vector<std::wstring> Children(const wchar_t *parent);
     ComPtr<IPortableDeviceValues> ReadValues(const std::wstring &objectId, std::initializer_list<PROPERTYKEY> keys);
+    // The ids a playlist's WPD_OBJECT_REFERENCES holds.
+    std::vector<std::wstring> ReferencesOf(const wchar_t *path);
     // Deletes the object at a device path (an id of no object when there is none).
     HRESULT DeleteAt(const std::wstring &path, DWORD options,
                      ComPtr<IPortableDevicePropVariantCollection> *results = nullptr);

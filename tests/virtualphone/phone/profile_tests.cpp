@@ -113,13 +113,11 @@ TEST_F(AndroidPhone, DeletesInPartAroundProtectedObjects) {
 }
 
 TEST_F(AndroidPhone, PlaylistsAnswerEmptyReferencesAndTakeNone) {
-    auto values = ReadValues(*phone_->FindPath(L"\\Card\\mix.m3u"), {wpd::WPD_OBJECT_REFERENCES});
+    EXPECT_TRUE(ReferencesOf(L"\\Card\\mix.m3u").empty());
     ComPtr<IPortableDevicePropVariantCollection> references;
-    ASSERT_EQ(values->GetIPortableDevicePropVariantCollectionValue(wpd::WPD_OBJECT_REFERENCES, &references), S_OK);
-    DWORD count = 99;
-    EXPECT_EQ(references->GetCount(&count), S_OK);
-    EXPECT_EQ(count, 0u);
-
+    ASSERT_EQ(CoCreateInstance(wpd::CLSID_PortableDevicePropVariantCollection, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_PPV_ARGS(&references)),
+              S_OK);
     auto playlist = Values();
     playlist->SetStringValue(wpd::WPD_OBJECT_PARENT_ID, L"s10001");
     playlist->SetStringValue(wpd::WPD_OBJECT_ORIGINAL_FILE_NAME, L"new.pla");
