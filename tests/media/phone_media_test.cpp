@@ -226,6 +226,20 @@ TEST_F(BrokenEnumeration, KeepsTheEntriesReadBeforeTheBreak) {
     EXPECT_TRUE(phone_->FindPath(L"\\Card\\Many\\track12.mp3"));
 }
 
+// Another client deletes an object between the listing of a folder's ids and the reading of its
+// properties: the listing, and every path through the folder, go on without it.
+TEST_F(PhoneMediaTest, AnEntryGoneBeforeItIsReadIsLeftOut) {
+    constexpr HRESULT kGone = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    // Three storages, the four folders of \Card, then the first entry of \Card\Music.
+    phone_->Controls().FailCall("IPortableDeviceProperties::GetValues", 3 + 4 + 1, kGone);
+    EXPECT_EQ(Names(Listing(L"\\Card\\Music")), std::vector<std::string>{"Live"});
+    const std::wstring song = *phone_->FindPath(L"\\Card\\Music\\song.mp3");
+    EXPECT_TRUE(Logged("Object " + std::string(song.begin(), song.end()) + " is gone, left out of the listing"));
+    // The second folder of \Card goes while \Card\Music\Live is looked up through \Card.
+    phone_->Controls().FailCall("IPortableDeviceProperties::GetValues", 3 + 2, kGone);
+    EXPECT_EQ(Listing(L"\\Card\\Music\\Live"), "(null)");
+}
+
 struct ListingFault {
     const char *method;
     unsigned nth;
