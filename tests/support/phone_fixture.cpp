@@ -20,6 +20,10 @@ vphone::PhoneBuilder StandardPhone(const vphone::PhoneProfile &profile) {
     return builder;
 }
 
+std::string ProfileName(const testing::TestParamInfo<vphone::PhoneProfile> &info) {
+    return std::string(info.param.name.begin(), info.param.name.end());
+}
+
 void PhoneTest::SetUp() {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
     phone_ = MakePhone();

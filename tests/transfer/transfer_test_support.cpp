@@ -21,10 +21,6 @@ int ORVIK_CALL RecordProgress(WPD_MONITORED_EVENT event, void *data, void *conte
     return 0;
 }
 
-std::string ProfileName(const testing::TestParamInfo<vphone::PhoneProfile> &info) {
-    return std::string(info.param.name.begin(), info.param.name.end());
-}
-
 Bytes Pattern(size_t count, std::uint8_t seed) {
     Bytes bytes(count);
     for (size_t i = 0; i < count; ++i) bytes[i] = vphone::PatternByte(i, seed);

@@ -100,8 +100,8 @@ protected:
         return std::string(bytes.begin(), bytes.end());
     }
 };
-inline auto EachProfile() { return testing::Values(vphone::DefaultProfile(), vphone::AndroidProfile()); }
-std::string ProfileName(const testing::TestParamInfo<vphone::PhoneProfile> &info);
+using orvik_test::EachProfile;
+using orvik_test::ProfileName;
 
 // count bytes of the phone's generated pattern.
 Bytes Pattern(size_t count, std::uint8_t seed = 0);
