@@ -109,6 +109,10 @@ class Evaluator:
         return None
 
 
+def shown(value):
+    return '0x%X' % value if isinstance(value, int) else value
+
+
 def read_reference(path):
     reference = {}
     for line in open(path, encoding='utf-8'):
@@ -189,7 +193,7 @@ def main(reference_path, folders):
         elif value is None:
             failures.append('%s: %s = %s cannot be read as a value' % (where, name, ' '.join(value_text.split())))
         elif value != reference[name]:
-            failures.append('%s: %s is %s, the reference says %s' % (where, name, value, reference[name]))
+            failures.append('%s: %s is %s, the reference says %s' % (where, name, shown(value), shown(reference[name])))
 
     for path, text in sources.items():
         def unnamed(offset, value, what):
