@@ -130,24 +130,26 @@ void VendorPhone::RaiseObjectAdded() {
 
 std::vector<VendorExchange> VendorPhone::Exchanges() const {
     std::lock_guard lock(mutex_);
-    return exchanges_;
+    std::vector<VendorExchange> exchanges;
+    for (const auto &exchange : exchanges_.Entries()) exchanges.push_back(*exchange);
+    return exchanges;
 }
 void VendorPhone::ClearExchanges() {
     std::lock_guard lock(mutex_);
-    exchanges_.clear();
+    exchanges_.Clear();
     transfers_.clear();
 }
 std::vector<std::string> VendorPhone::ATCommands() const {
     std::lock_guard lock(mutex_);
-    return atCommands_;
+    return atCommands_.Entries();
 }
 std::vector<std::vector<BYTE>> VendorPhone::SyncMLPackages() const {
     std::lock_guard lock(mutex_);
-    return syncmlPackages_;
+    return syncmlPackages_.Entries();
 }
 std::vector<std::vector<ULONG>> VendorPhone::InstallRequests() const {
     std::lock_guard lock(mutex_);
-    return installRequests_;
+    return installRequests_.Entries();
 }
 std::wstring VendorPhone::ClockText() const {
     std::lock_guard lock(clockMutex_);
@@ -341,7 +343,7 @@ ULONG VendorPhone::Consume(VendorExchange &exchange) {
     switch (exchange.operation) {
         case VendorOperation::ATWrite: {
             const std::string command(exchange.data.begin(), exchange.data.end());
-            atCommands_.push_back(command);
+            atCommands_.Add(command, phone_.Controls().RecordLimit());
             const std::string reply = ModemReply(command);
             // The reply in atReplyEvents_ nearly equal pieces, one per event.
             const size_t pieces = std::min<size_t>(atReplyEvents_, reply.size());
@@ -354,7 +356,7 @@ ULONG VendorPhone::Consume(VendorExchange &exchange) {
             return kOK;
         }
         case VendorOperation::SyncMLPut:
-            syncmlPackages_.push_back(exchange.data);
+            syncmlPackages_.Add(exchange.data, phone_.Controls().RecordLimit());
             syncmlState_ = SyncMLState::PackageReceived;
             QueueCompletion();
             return kOK;
@@ -396,7 +398,7 @@ ULONG VendorPhone::Install(const std::vector<BYTE> &data) {
         });
         if (!file) return kInvalidObjectHandle;
     }
-    installRequests_.push_back(std::move(handles));
+    installRequests_.Add(std::move(handles), phone_.Controls().RecordLimit());
     return kOK;
 }
 
@@ -437,9 +439,10 @@ HRESULT VendorPhone::Execute(IPortableDeviceValues *parameters, IPortableDeviceV
     std::lock_guard lock(mutex_);
     exchange.operation = Classify(exchange);
     const auto refused = responses_.find(exchange.operation);
-    exchange.response = refused != responses_.end() ? refused->second : Execute(exchange);
-    exchanges_.push_back(exchange);
-    hr = results->SetUnsignedIntegerValue(WPD_PROPERTY_MTP_EXT_RESPONSE_CODE, exchange.response);
+    const ULONG response = refused != responses_.end() ? refused->second : Execute(exchange);
+    exchange.response = response;
+    exchanges_.Add(std::make_shared<VendorExchange>(std::move(exchange)), phone_.Controls().RecordLimit());
+    hr = results->SetUnsignedIntegerValue(WPD_PROPERTY_MTP_EXT_RESPONSE_CODE, response);
     if (FAILED(hr)) return hr;
     return results->SetIPortableDevicePropVariantCollectionValue(WPD_PROPERTY_MTP_EXT_RESPONSE_PARAMS,
                                                                  responseParams.Get());
@@ -451,7 +454,7 @@ HRESULT VendorPhone::Begin(IPortableDeviceValues *parameters, IPortableDeviceVal
     if (FAILED(hr)) return hr;
     std::lock_guard lock(mutex_);
     exchange.operation = Classify(exchange);
-    Transfer transfer{exchanges_.size(), {}, 0, std::nullopt};
+    Transfer transfer{nullptr, {}, 0, std::nullopt};
     const auto refused = responses_.find(exchange.operation);
     if (refused != responses_.end()) {
         transfer.refused = refused->second;
@@ -467,7 +470,8 @@ HRESULT VendorPhone::Begin(IPortableDeviceValues *parameters, IPortableDeviceVal
     }
     if (SUCCEEDED(hr)) hr = results->SetUnsignedIntegerValue(WPD_PROPERTY_MTP_EXT_OPTIMAL_TRANSFER_BUFFER_SIZE, optimalSize_);
     if (FAILED(hr)) return hr;
-    exchanges_.push_back(std::move(exchange));
+    transfer.exchange = std::make_shared<VendorExchange>(std::move(exchange));
+    exchanges_.Add(transfer.exchange, phone_.Controls().RecordLimit());
     transfers_.emplace(context, std::move(transfer));
     return S_OK;
 }
@@ -483,7 +487,7 @@ HRESULT VendorPhone::ReadStep(IPortableDeviceValues *parameters, IPortableDevice
     std::lock_guard lock(mutex_);
     Transfer *transfer = FindTransfer(parameters);
     ULONG requested = 0;
-    if (!transfer || exchanges_[transfer->exchange].phase != DataPhase::FromPhone ||
+    if (!transfer || transfer->exchange->phase != DataPhase::FromPhone ||
         FAILED(parameters->GetUnsignedIntegerValue(WPD_PROPERTY_MTP_EXT_TRANSFER_NUM_BYTES_TO_READ, &requested))) {
         return E_INVALIDARG;
     }
@@ -499,7 +503,7 @@ HRESULT VendorPhone::ReadStep(IPortableDeviceValues *parameters, IPortableDevice
     HRESULT hr = results->SetBufferValue(WPD_PROPERTY_MTP_EXT_TRANSFER_DATA, count ? start : buffer->caub.pElems, count);
     if (SUCCEEDED(hr)) hr = results->SetUnsignedIntegerValue(WPD_PROPERTY_MTP_EXT_TRANSFER_NUM_BYTES_READ, count);
     if (FAILED(hr)) return hr;
-    VendorExchange &exchange = exchanges_[transfer->exchange];
+    VendorExchange &exchange = *transfer->exchange;
     exchange.chunks.push_back(count);
     exchange.data.insert(exchange.data.end(), start, start + count);
     transfer->position += count;
@@ -511,13 +515,13 @@ HRESULT VendorPhone::WriteStep(IPortableDeviceValues *parameters, IPortableDevic
     Transfer *transfer = FindTransfer(parameters);
     ULONG count = 0;
     win::UniquePropVariant buffer;
-    if (!transfer || exchanges_[transfer->exchange].phase != DataPhase::ToPhone ||
+    if (!transfer || transfer->exchange->phase != DataPhase::ToPhone ||
         FAILED(parameters->GetUnsignedIntegerValue(WPD_PROPERTY_MTP_EXT_TRANSFER_NUM_BYTES_TO_WRITE, &count)) ||
         FAILED(parameters->GetValue(WPD_PROPERTY_MTP_EXT_TRANSFER_DATA, buffer.get())) ||
         buffer->vt != (VT_VECTOR | VT_UI1) || buffer->caub.cElems < count) {
         return E_INVALIDARG;
     }
-    VendorExchange &exchange = exchanges_[transfer->exchange];
+    VendorExchange &exchange = *transfer->exchange;
     exchange.chunks.push_back(count);
     exchange.data.insert(exchange.data.end(), buffer->caub.pElems, buffer->caub.pElems + count);
     return results->SetUnsignedIntegerValue(WPD_PROPERTY_MTP_EXT_TRANSFER_NUM_BYTES_WRITTEN, count);
@@ -530,7 +534,7 @@ HRESULT VendorPhone::End(IPortableDeviceValues *parameters, IPortableDeviceValue
     std::lock_guard lock(mutex_);
     Transfer *transfer = FindTransfer(parameters);
     if (!transfer) return E_INVALIDARG;
-    VendorExchange &exchange = exchanges_[transfer->exchange];
+    VendorExchange &exchange = *transfer->exchange;
     if (transfer->refused) {
         exchange.response = *transfer->refused;
     } else {

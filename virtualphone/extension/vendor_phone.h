@@ -11,6 +11,7 @@
 
 #include "virtualphone/model/phone.h"
 #include "virtualphone/model/phone_extension.h"
+#include "virtualphone/model/recording.h"
 
 #include <windows.h>
 
@@ -107,7 +108,7 @@ private:
     };
     enum class SyncMLState { Idle, PackageReceived, ReplyReady };
     struct Transfer {
-        size_t exchange;
+        std::shared_ptr<VendorExchange> exchange;  // also in the record, while it keeps it
         std::vector<BYTE> out;
         size_t position = 0;
         std::optional<ULONG> refused;
@@ -152,10 +153,11 @@ private:
     std::string atPending_;
     std::map<std::wstring, Transfer> transfers_;
     unsigned nextTransfer_ = 1;
-    std::vector<VendorExchange> exchanges_;
-    std::vector<std::string> atCommands_;
-    std::vector<std::vector<BYTE>> syncmlPackages_;
-    std::vector<std::vector<ULONG>> installRequests_;
+    // Records, kept as far as the phone's record limit says.
+    Recording<std::shared_ptr<VendorExchange>> exchanges_;
+    Recording<std::string> atCommands_;
+    Recording<std::vector<BYTE>> syncmlPackages_;
+    Recording<std::vector<ULONG>> installRequests_;
     BYTE replyType_ = 1;
     std::vector<BYTE> replyPackage_;
     // Read under the phone's lock: a lock of its own, taken last.
