@@ -122,7 +122,7 @@ ULONG VendorPhone::Consume(VendorExchange &exchange) {
     switch (exchange.operation) {
         case VendorOperation::ATWrite: {
             const std::string command(exchange.data.begin(), exchange.data.end());
-            atCommands_.push_back(command);
+            atCommands_.Add(command, phone_.Controls().RecordLimit());
             const std::string reply = ModemReply(command);
             // The reply in atReplyEvents_ nearly equal pieces, one per event.
             const size_t pieces = std::min<size_t>(atReplyEvents_, reply.size());
@@ -135,7 +135,7 @@ ULONG VendorPhone::Consume(VendorExchange &exchange) {
             return PTP_RC_OK;
         }
         case VendorOperation::SyncMLPut:
-            syncmlPackages_.push_back(exchange.data);
+            syncmlPackages_.Add(exchange.data, phone_.Controls().RecordLimit());
             packageReceived_ = true;
             QueueCompletion();
             return PTP_RC_OK;
@@ -177,7 +177,7 @@ ULONG VendorPhone::Install(const std::vector<BYTE> &data) {
         });
         if (!file) return PTP_RC_InvalidObjectHandle;
     }
-    installRequests_.push_back(std::move(handles));
+    installRequests_.Add(std::move(handles), phone_.Controls().RecordLimit());
     return PTP_RC_OK;
 }
 

@@ -120,24 +120,24 @@ void VendorPhone::PushATReply(std::string text) {
 
 std::vector<VendorExchange> VendorPhone::Exchanges() const {
     std::lock_guard lock(mutex_);
-    return exchanges_;
+    return exchanges_.Entries();
 }
 void VendorPhone::ClearExchanges() {
     std::lock_guard lock(mutex_);
-    exchanges_.clear();
+    exchanges_.Clear();
     transfers_.clear();
 }
 std::vector<std::string> VendorPhone::ATCommands() const {
     std::lock_guard lock(mutex_);
-    return atCommands_;
+    return atCommands_.Entries();
 }
 std::vector<std::vector<BYTE>> VendorPhone::SyncMLPackages() const {
     std::lock_guard lock(mutex_);
-    return syncmlPackages_;
+    return syncmlPackages_.Entries();
 }
 std::vector<std::vector<ULONG>> VendorPhone::InstallRequests() const {
     std::lock_guard lock(mutex_);
-    return installRequests_;
+    return installRequests_.Entries();
 }
 std::wstring VendorPhone::ClockText() const {
     std::lock_guard lock(clockMutex_);

@@ -12,6 +12,7 @@
 
 #include "virtualphone/model/phone.h"
 #include "virtualphone/model/phone_extension.h"
+#include "virtualphone/model/recording.h"
 #include "win/unique_any.h"
 
 #include <windows.h>
@@ -168,10 +169,11 @@ private:
     std::string atPending_;
     std::map<std::wstring, Transfer> transfers_;
     unsigned nextTransfer_ = 1;
-    std::vector<VendorExchange> exchanges_;
-    std::vector<std::string> atCommands_;
-    std::vector<std::vector<BYTE>> syncmlPackages_;
-    std::vector<std::vector<ULONG>> installRequests_;
+    // Records, kept as far as the phone's record limit says.
+    Recording<VendorExchange> exchanges_;
+    Recording<std::string> atCommands_;
+    Recording<std::vector<BYTE>> syncmlPackages_;
+    Recording<std::vector<ULONG>> installRequests_;
     BYTE replyType_ = 1;
     std::vector<BYTE> replyPackage_;
     // Read under the phone's lock: a lock of its own, taken last.

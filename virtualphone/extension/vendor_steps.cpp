@@ -83,8 +83,9 @@ HRESULT VendorPhone::Execute(IPortableDeviceValues *parameters, IPortableDeviceV
     } else {
         exchange.response = refused != responses_.end() ? refused->second : Execute(exchange);
     }
-    exchanges_.push_back(exchange);
-    hr = results->SetUnsignedIntegerValue(WPD_PROPERTY_MTP_EXT_RESPONSE_CODE, exchange.response);
+    const ULONG response = exchange.response;
+    exchanges_.Add(std::move(exchange), phone_.Controls().RecordLimit());
+    hr = results->SetUnsignedIntegerValue(WPD_PROPERTY_MTP_EXT_RESPONSE_CODE, response);
     if (FAILED(hr)) return hr;
     return results->SetIPortableDevicePropVariantCollectionValue(WPD_PROPERTY_MTP_EXT_RESPONSE_PARAMS,
                                                                  responseParams.Get());
@@ -190,9 +191,10 @@ HRESULT VendorPhone::End(IPortableDeviceValues *parameters, IPortableDeviceValue
     } else {
         exchange.response = exchange.phase == DataPhase::ToPhone ? Consume(exchange) : PTP_RC_OK;
     }
-    exchanges_.push_back(std::move(exchange));
+    const ULONG response = exchange.response;
+    exchanges_.Add(std::move(exchange), phone_.Controls().RecordLimit());
     transfers_.erase(found);
-    hr = results->SetUnsignedIntegerValue(WPD_PROPERTY_MTP_EXT_RESPONSE_CODE, exchanges_.back().response);
+    hr = results->SetUnsignedIntegerValue(WPD_PROPERTY_MTP_EXT_RESPONSE_CODE, response);
     if (FAILED(hr)) return hr;
     return results->SetIPortableDevicePropVariantCollectionValue(WPD_PROPERTY_MTP_EXT_RESPONSE_PARAMS,
                                                                  responseParams.Get());
