@@ -22,6 +22,7 @@ Phone::Phone(PhoneProfile profile) : profile_(std::move(profile)) {
 }
 
 Phone::~Phone() {
+    worker_.Stop();  // its jobs read the objects
     nodes_.clear();  // owned data files go first, then their folder
     if (ownsBackingFolder_) RemoveDirectoryW(backingFolder_.c_str());
 }

@@ -30,6 +30,9 @@ struct PhoneProfile {
     bool partialDeletes = false;
     // Every playlist answers an empty WPD_OBJECT_REFERENCES, and references are not accepted.
     bool emptyReferenceLists = false;
+    // The properties of many objects come in one request (IPortableDevicePropertiesBulk), as the MTP
+    // driver serves them with GetObjectPropList; otherwise the properties object has no bulk interface.
+    bool bulkProperties = true;
 };
 
 inline PhoneProfile DefaultProfile() { return {}; }

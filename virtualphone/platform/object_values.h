@@ -1,0 +1,26 @@
+// The values of one object as the phone reports them, for GetValues and for bulk requests alike.
+#pragma once
+
+#include "device/wpd_api.h"
+#include "virtualphone/model/phone.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vphone {
+
+// The keys of a collection, in order.
+HRESULT KeysOf(IPortableDeviceKeyCollection *collection, std::vector<PROPERTYKEY> *keys);
+// The object ids of a collection, in order; E_INVALIDARG when a value is not a VT_LPWSTR string.
+HRESULT ObjectIdsOf(IPortableDevicePropVariantCollection *collection, std::vector<std::wstring> *ids);
+
+// Puts one value per key into values (every key the object has when keys holds no list): a property made
+// unreadable as VT_ERROR, which sets *someUnreadable; a key the object lacks left out.
+// kObjectNotFound when there is no such object.
+HRESULT ReadObjectValues(Phone &phone, const std::wstring &objectId, const std::optional<std::vector<PROPERTYKEY>> &keys,
+                         IPortableDeviceValues *values, bool *someUnreadable);
+
+}  // namespace vphone
