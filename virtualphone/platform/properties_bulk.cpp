@@ -141,10 +141,11 @@ HRESULT BulkRequests::ReadBatch(Phone &phone, const Request &request, std::size_
             const std::wstring &id = request.objectIds[i];
             ComPtr<IPortableDeviceValues> values;
             hr = NewValues(&values);
-            if (SUCCEEDED(hr)) hr = values->SetStringValue(wpd::WPD_OBJECT_ID, id.c_str());
             bool someUnreadable = false;
             if (SUCCEEDED(hr)) hr = ReadObjectValues(phone, id, request.keys, values.Get(), &someUnreadable);
             if (hr == kObjectNotFound) continue;
+            // Whatever was asked, each set names its object.
+            if (SUCCEEDED(hr)) hr = values->SetStringValue(wpd::WPD_OBJECT_ID, id.c_str());
             if (SUCCEEDED(hr)) hr = (*results)->Add(values.Get());
             if (FAILED(hr)) return hr;
             bytes += PropListBytes(values.Get());
