@@ -136,6 +136,7 @@ HRESULT BulkRequests::ReadBatch(Phone &phone, const Request &request, std::size_
         if (FAILED(hr)) return hr;
         hr = NewValuesCollection(results);
         if (FAILED(hr)) return hr;
+        const bool priced = !controls.Cable().Speed().Free();
         std::uint64_t bytes = 0;
         for (std::size_t i = first; i < first + count; ++i) {
             const std::wstring &id = request.objectIds[i];
@@ -148,7 +149,7 @@ HRESULT BulkRequests::ReadBatch(Phone &phone, const Request &request, std::size_
             if (SUCCEEDED(hr)) hr = values->SetStringValue(wpd::WPD_OBJECT_ID, id.c_str());
             if (SUCCEEDED(hr)) hr = (*results)->Add(values.Get());
             if (FAILED(hr)) return hr;
-            bytes += PropListBytes(values.Get());
+            if (priced) bytes += PropListBytes(values.Get());
         }
         controls.Cable().ChargeBytes(bytes);
         return S_OK;
