@@ -583,7 +583,6 @@ void VendorPhone::Deliver(const PendingEvent &event) {
 }
 
 void VendorPhone::Run() {
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     std::unique_lock lock(mutex_);
     while (!stopping_) {
         if (events_.empty()) {
@@ -600,13 +599,15 @@ void VendorPhone::Run() {
         atPending_ += event.atText;
         delivering_ = true;
         lock.unlock();
+        // In the multithreaded apartment only while delivering, as the platform's event threads are:
+        // an idle phone must not keep the apartment alive for its clients.
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         Deliver(event);
+        if (SUCCEEDED(com)) CoUninitialize();
         lock.lock();
         delivering_ = false;
         eventsChanged_.notify_all();
     }
-    lock.unlock();
-    if (SUCCEEDED(com)) CoUninitialize();
 }
 
 void VendorPhone::WaitForEvents() {

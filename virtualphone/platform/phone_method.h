@@ -1,8 +1,10 @@
-// What every COM method of the platform classes does around its body: attribute task memory to the
-// phone, record the call, apply an injected fault, and keep exceptions inside.
+// What every COM method of the platform classes does around its body: refuse a caller from another
+// apartment, attribute task memory to the phone, record the call, apply an injected fault, and keep
+// exceptions inside.
 #pragma once
 
 #include "virtualphone/model/phone.h"
+#include "virtualphone/platform/object_apartment.h"
 #include "win/com_object.h"
 
 #include <windows.h>
@@ -15,8 +17,10 @@
 namespace vphone {
 
 template <class Body>
-HRESULT RunPhoneMethod(PhoneControls &controls, const char *method, std::initializer_list<std::wstring_view> arguments,
-                       Body &&body) noexcept {
+HRESULT RunPhoneMethod(const ObjectApartment &apartment, PhoneControls &controls, const char *method,
+                       std::initializer_list<std::wstring_view> arguments, Body &&body) noexcept {
+    const HRESULT foreign = apartment.Check();
+    if (FAILED(foreign)) return foreign;
     PhoneMethodScope scope;
     return win::GuardComMethod([&]() -> HRESULT {
         std::wstring text;

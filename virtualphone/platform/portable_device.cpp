@@ -19,7 +19,7 @@ HRESULT PortableDevice::OnOpenPhone(const char *method, std::initializer_list<st
         phone = phone_;
     }
     if (!phone) return kDeviceNotOpen;
-    return RunPhoneMethod(phone->Controls(), method, arguments, [&]() -> HRESULT { return body(phone); });
+    return RunPhoneMethod(Apartment(), phone->Controls(), method, arguments, [&]() -> HRESULT { return body(phone); });
 }
 
 HRESULT STDMETHODCALLTYPE PortableDevice::Open(LPCWSTR pnpDeviceId, IPortableDeviceValues *clientInfo) noexcept {
@@ -27,7 +27,7 @@ HRESULT STDMETHODCALLTYPE PortableDevice::Open(LPCWSTR pnpDeviceId, IPortableDev
         if (!pnpDeviceId || !clientInfo) return E_POINTER;
         std::shared_ptr<Phone> phone = phones_->Find(pnpDeviceId);
         if (!phone) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-        return RunPhoneMethod(phone->Controls(), "IPortableDevice::Open", {pnpDeviceId}, [&]() -> HRESULT {
+        return RunPhoneMethod(Apartment(), phone->Controls(), "IPortableDevice::Open", {pnpDeviceId}, [&]() -> HRESULT {
             std::lock_guard lock(mutex_);
             if (phone_) return kDeviceAlreadyOpened;
             DWORD count = 0;

@@ -12,7 +12,7 @@ using Microsoft::WRL::ComPtr;
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetSupportedProperties(LPCWSTR objectId,
                                                                            IPortableDeviceKeyCollection **keys) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceProperties::GetSupportedProperties", {Arg(objectId)},
+    return RunPhoneMethod(Apartment(), phone_->Controls(), "IPortableDeviceProperties::GetSupportedProperties", {Arg(objectId)},
                           [&]() -> HRESULT {
         if (!objectId || !keys) return E_POINTER;
         *keys = nullptr;
@@ -35,7 +35,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetSupportedProperties(LPCWS
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetPropertyAttributes(LPCWSTR objectId, REFPROPERTYKEY key,
                                                                           IPortableDeviceValues **attributes) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceProperties::GetPropertyAttributes",
+    return RunPhoneMethod(Apartment(), phone_->Controls(), "IPortableDeviceProperties::GetPropertyAttributes",
                           {Arg(objectId), KeyArg(key)}, [&]() -> HRESULT {
         if (attributes) *attributes = nullptr;
         return E_NOTIMPL;
@@ -44,7 +44,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetPropertyAttributes(LPCWST
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetValues(LPCWSTR objectId, IPortableDeviceKeyCollection *keys,
                                                               IPortableDeviceValues **values) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceProperties::GetValues", {Arg(objectId)}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_->Controls(), "IPortableDeviceProperties::GetValues", {Arg(objectId)}, [&]() -> HRESULT {
         if (!objectId || !values) return E_POINTER;
         *values = nullptr;
         ComPtr<IPortableDeviceValues> result;
@@ -95,7 +95,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetValues(LPCWSTR objectId, 
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::SetValues(LPCWSTR objectId, IPortableDeviceValues *values,
                                                               IPortableDeviceValues **results) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceProperties::SetValues", {Arg(objectId)}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_->Controls(), "IPortableDeviceProperties::SetValues", {Arg(objectId)}, [&]() -> HRESULT {
         if (!objectId || !values || !results) return E_POINTER;
         *results = nullptr;
         ComPtr<IPortableDeviceValues> outcome;
@@ -138,12 +138,12 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::SetValues(LPCWSTR objectId, 
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::Delete(LPCWSTR objectId, IPortableDeviceKeyCollection *) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceProperties::Delete", {Arg(objectId)},
+    return RunPhoneMethod(Apartment(), phone_->Controls(), "IPortableDeviceProperties::Delete", {Arg(objectId)},
                           []() -> HRESULT { return E_NOTIMPL; });
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::Cancel() noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceProperties::Cancel", {}, []() -> HRESULT { return S_OK; });
+    return RunPhoneMethod(Apartment(), phone_->Controls(), "IPortableDeviceProperties::Cancel", {}, []() -> HRESULT { return S_OK; });
 }
 
 }  // namespace vphone
