@@ -61,7 +61,9 @@ HRESULT Phone::NewBackingFile(std::wstring *path) {
         }
         ownsBackingFolder_ = true;
     } else if (!ownsBackingFolder_) {
-        // A folder chosen by the installer may not exist yet, nor its parents.
+        // A folder chosen by the installer may not exist yet, nor its parents. The shell keeps task
+        // memory of its own for it, which nobody hands back.
+        const PhoneOwnMemoryScope shellsOwn;
         const int made = SHCreateDirectoryExW(nullptr, backingFolder_.c_str(), nullptr);
         if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS && made != ERROR_FILE_EXISTS) {
             return HRESULT_FROM_WIN32(made);

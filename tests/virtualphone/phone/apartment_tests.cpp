@@ -19,6 +19,23 @@ void OnThread(DWORD apartment, const std::function<void()> &work) {
     }).join();
 }
 
+// A manager made on the calling thread, in its apartment.
+ComPtr<IPortableDeviceManager> NewManager(const std::shared_ptr<vphone::PhoneSet> &phones) {
+    ComPtr<IClassFactory> factory;
+    ComPtr<IPortableDeviceManager> manager;
+    EXPECT_EQ(vphone::GetPlatformClassObject(phones, wpd::CLSID_PortableDeviceManager, IID_PPV_ARGS(&factory)), S_OK);
+    if (factory) {
+        EXPECT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&manager)), S_OK);
+    }
+    return manager;
+}
+
+std::shared_ptr<vphone::PhoneSet> SamplePhones() {
+    auto phones = std::make_shared<vphone::PhoneSet>();
+    phones->Add(SamplePhone());
+    return phones;
+}
+
 using PhoneApartment = PhoneSession;
 
 TEST_F(PhoneApartment, CallsFromASingleThreadedApartmentAreRefusedAndTheirReleasesCounted) {
@@ -46,13 +63,11 @@ TEST_F(PhoneApartment, CallsFromASingleThreadedApartmentAreRefusedAndTheirReleas
 }
 
 TEST(PhoneApartmentRule, SingleThreadedObjectsAnswerOnlyTheirThread) {
-    auto phones = std::make_shared<vphone::PhoneSet>();
-    phones->Add(SamplePhone());
+    const auto phones = SamplePhones();
     ComPtr<IPortableDeviceManager> manager;
     OnThread(COINIT_APARTMENTTHREADED, [&] {
-        ComPtr<IClassFactory> factory;
-        ASSERT_EQ(vphone::GetPlatformClassObject(phones, wpd::CLSID_PortableDeviceManager, IID_PPV_ARGS(&factory)), S_OK);
-        ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&manager)), S_OK);
+        manager = NewManager(phones);
+        ASSERT_TRUE(manager);
         EXPECT_EQ(manager->RefreshDeviceList(), S_OK);
         const long before = vphone::ApartmentViolations();
         OnThread(COINIT_APARTMENTTHREADED, [&] { EXPECT_EQ(manager->RefreshDeviceList(), RPC_E_WRONG_THREAD); });
@@ -66,14 +81,10 @@ TEST(PhoneApartmentRule, SingleThreadedObjectsAnswerOnlyTheirThread) {
 // When the last thread leaves the multithreaded apartment, its objects' code may be unloaded: a
 // client that kept one and calls it from a later apartment finds it disconnected.
 TEST(PhoneApartmentRule, ObjectsOfAnEndedMultithreadedApartmentAreDisconnected) {
-    auto phones = std::make_shared<vphone::PhoneSet>();
-    phones->Add(SamplePhone());
+    const auto phones = SamplePhones();
     ComPtr<IPortableDeviceManager> manager;
-    OnThread(COINIT_MULTITHREADED, [&] {
-        ComPtr<IClassFactory> factory;
-        ASSERT_EQ(vphone::GetPlatformClassObject(phones, wpd::CLSID_PortableDeviceManager, IID_PPV_ARGS(&factory)), S_OK);
-        ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&manager)), S_OK);
-    });
+    OnThread(COINIT_MULTITHREADED, [&] { manager = NewManager(phones); });
+    ASSERT_TRUE(manager);
     const long before = vphone::ApartmentViolations();
     OnThread(COINIT_MULTITHREADED, [&] {
         EXPECT_EQ(manager->RefreshDeviceList(), RPC_E_DISCONNECTED);
