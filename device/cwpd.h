@@ -11,6 +11,8 @@
 #include <mutex>
 #include <string>
 
+#include "device/handle_use.h"
+#include "device/mta_usage.h"
 #include "device/wpd_api.h"
 #include "orvik.h"
 #include "win/unique_any.h"
@@ -49,6 +51,11 @@ public:
     virtual void SetMonitorContext(void *context) = 0;
     virtual void *GetMonitorContext() = 0;
     virtual ~CWpd() = default;
+
+    HandleUse &Use() noexcept { return use_; }
+
+private:
+    HandleUse use_;
 };
 
 class CWpdBase : public CWpd {
@@ -93,6 +100,8 @@ private:
     WPD_MONITOR_CALLBACK monitorCallback_ = nullptr;
     bool monitorEnabled_ = false;
     void *monitorContext_ = nullptr;
+    // While connected; declared first so that it goes last, after the device.
+    MtaUsage apartmentUsage_;
     Microsoft::WRL::ComPtr<IPortableDevice> deviceRef_;
 };
 
@@ -142,6 +151,8 @@ public:
     CWpdZeph() = default;
     ~CWpdZeph() override;
 
+    WPD_ERROR Disconnect() override;
+
     WPD_ERROR GetDeviceTime(WPD_DEVICE_TIME *time) override;
     WPD_ERROR SetDeviceTime(WPD_DEVICE_TIME *time) override;
     WPD_ERROR SyncMLOpenSession(WPD_SYNCML_SERVICE service, unsigned long session) override;
@@ -166,6 +177,8 @@ private:
     // channel closes.
     void Subscribe();
     void Unsubscribe();
+    // The channels are over and the subscription goes, while the device it was made on is there.
+    void LeaveSessions();
     // Waits for the completion of a put or a request; WPD_ERROR_TIMEOUT, or the completion's code.
     bool WaitForSyncMLCompletion(unsigned long timeoutMs);
 

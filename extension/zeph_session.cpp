@@ -1,9 +1,16 @@
 // The event subscription that the AT and SyncML channels share, and what a device object with a
-// session still open does when it goes.
+// session still open does when it is disconnected or goes.
 #include "device/cwpd.h"
 #include "extension/zeph_events.h"
 
-CWpdZeph::~CWpdZeph() {
+CWpdZeph::~CWpdZeph() { LeaveSessions(); }
+
+WPD_ERROR CWpdZeph::Disconnect() {
+    LeaveSessions();
+    return CWpdBase::Disconnect();
+}
+
+void CWpdZeph::LeaveSessions() {
     atOpen_ = false;
     syncmlOpen_ = false;
     Unsubscribe();
@@ -20,8 +27,7 @@ void CWpdZeph::Subscribe() {
 
 void CWpdZeph::Unsubscribe() {
     if (!eventCallback_ || atOpen_ || syncmlOpen_) return;
-    // The platform may hold the callback longer than we do (after a disconnect nobody can unadvise):
-    // it must find no owner then.
+    // The platform may hold the callback longer than we do: it must find no owner then.
     eventCallback_->DropOwner();
     eventCallback_->Unsubscribe(GetDeviceRef()->Get());
     eventCallback_->Release();
