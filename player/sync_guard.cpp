@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "device/platform_objects.h"
-#include "log/log_line.h"
+#include "log/hr_log.h"
 #include "media/folder_list.h"
 #include "player/player_check.h"
 #include "win/adopt_reference.h"
@@ -126,19 +126,23 @@ DWORD WINAPI CheckInOwnApartment(void *parameter) {
     return 0;
 }
 
+HRESULT ReadSerialNumber(IPortableDevice *device, win::UniqueCoTaskMemString &serial) {
+    ComPtr<IPortableDeviceContent> content;
+    RETURN_IF_FAILED(ContentOf(device, content));
+    ComPtr<IPortableDeviceProperties> properties;
+    RETURN_IF_FAILED(content->Properties(&properties));
+    ComPtr<IPortableDeviceKeyCollection> keys;
+    RETURN_IF_FAILED(CreateKeyCollection(keys));
+    RETURN_IF_FAILED(keys->Add(wpd::WPD_DEVICE_SERIAL_NUMBER));
+    ComPtr<IPortableDeviceValues> values;
+    RETURN_IF_FAILED(properties->GetValues(wpd::WPD_DEVICE_OBJECT_ID, keys.Get(), &values));
+    return values->GetStringValue(wpd::WPD_DEVICE_SERIAL_NUMBER, serial.put());
+}
+
 // The phone's serial number, asked only when the player is: empty when it cannot be read.
 std::wstring SerialNumberOf(IPortableDevice *device) {
-    ComPtr<IPortableDeviceContent> content;
-    ComPtr<IPortableDeviceProperties> properties;
-    ComPtr<IPortableDeviceKeyCollection> keys;
-    ComPtr<IPortableDeviceValues> values;
     win::UniqueCoTaskMemString serial;
-    HRESULT hr = ContentOf(device, content);
-    if (SUCCEEDED(hr)) hr = content->Properties(&properties);
-    if (SUCCEEDED(hr)) hr = CreateKeyCollection(keys);
-    if (SUCCEEDED(hr)) hr = keys->Add(wpd::WPD_DEVICE_SERIAL_NUMBER);
-    if (SUCCEEDED(hr)) hr = properties->GetValues(wpd::WPD_DEVICE_OBJECT_ID, keys.Get(), &values);
-    if (SUCCEEDED(hr)) hr = values->GetStringValue(wpd::WPD_DEVICE_SERIAL_NUMBER, serial.put());
+    const HRESULT hr = ReadSerialNumber(device, serial);
     if (FAILED(hr)) {
         LogLine(1, "Reading the serial number for the player failed, hr = %08x", Code(hr));
         return {};
