@@ -100,7 +100,7 @@ private:
     WPD_MONITOR_CALLBACK monitorCallback_ = nullptr;
     bool monitorEnabled_ = false;
     void *monitorContext_ = nullptr;
-    // While connected; declared first so that it goes last, after the device.
+    // Held while connected; declared before the device, so that it goes after it.
     MtaUsage apartmentUsage_;
     Microsoft::WRL::ComPtr<IPortableDevice> deviceRef_;
 };

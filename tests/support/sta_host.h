@@ -25,8 +25,6 @@ public:
     // from its loop, or from the pump of an export that it is in.
     void Post(std::function<void()> work);
 
-    HWND Window() const { return window_; }
-    DWORD ThreadId() const { return threadId_; }
     // Whether the message loop has ended, and the code its last GetMessage gave.
     bool LoopEnded() const;
     int ExitCode() const { return exitCode_; }
