@@ -27,6 +27,9 @@ constexpr std::array kStorageKeys = {wpd::WPD_STORAGE_CAPACITY, wpd::WPD_STORAGE
 // Children are fetched this many IDs at a time.
 constexpr ULONG kIdsPerFetch = 10;
 
+// What reading an object answers once another client has deleted it.
+constexpr HRESULT kObjectGone = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+
 // The capabilities of the opened device; a handle that is not connected fails here instead of crashing.
 HRESULT CapabilitiesOf(IPortableDevice *device, ComPtr<IPortableDeviceCapabilities> &capabilities) {
     if (!device) return E_NOT_CONNECTED;
@@ -127,6 +130,11 @@ HRESULT CFolderList::EnumFolderObjects(std::vector<ObjectRecord> &list, const wc
         HRESULT read = reader.IsOpen() ? S_OK : reader.Open(Device(), FALSE);
         if (SUCCEEDED(read)) read = reader.Read(id.get(), record, known);
         if (FAILED(read) || !known) list.pop_back();
+        // Another client may delete an object between the listing of the ids and the reading of it.
+        if (read == kObjectGone) {
+            LogLine(1, "Object %S is gone, left out of the listing", id.get());
+            continue;
+        }
         RETURN_IF_FAILED_LOG(read, "Getting values on enumerated object failed, hr = %08x");
     }
     RETURN_IF_FAILED_LOG(enumerated, "Getting enumerated object failed, hr = %08x");
@@ -200,18 +208,27 @@ HRESULT CFolderList::CreateObjectValues(const ObjectRecord &record, ComPtr<IPort
 }
 
 HRESULT CFolderList::DeleteDeviceObject(IPortableDeviceContent *content, const ObjectRecord &record) const {
+    return DeleteObjectById(content, record.objectId);
+}
+
+HRESULT CFolderList::DeleteObjectById(IPortableDeviceContent *content, const wchar_t *objectId) {
     ComPtr<IPortableDevicePropVariantCollection> ids;
     RETURN_IF_FAILED_LOG(CreatePropVariantCollection(ids),
                          "Failed to create instance of IPortableDevicePropVariantCollection, hr = %08x");
     // The collection keeps its own copy of the value.
     PROPVARIANT id = {};
     id.vt = VT_LPWSTR;
-    id.pwszVal = const_cast<wchar_t *>(record.objectId);
+    id.pwszVal = const_cast<wchar_t *>(objectId);
     RETURN_IF_FAILED_LOG(ids->Add(&id), "Adding the object ID to the collection failed, hr = %08x");
     const HRESULT hr = content->Delete(wpd::PORTABLE_DEVICE_DELETE_WITH_RECURSION, ids.Get(), nullptr);
     if (FAILED(hr)) {
-        LogLine(1, "Failed to delete object with ID = %S, hr = %08x", record.objectId, static_cast<unsigned>(hr));
+        LogLine(1, "Failed to delete object with ID = %S, hr = %08x", objectId, static_cast<unsigned>(hr));
         return hr;
+    }
+    // S_FALSE: the phone kept some of it (a protected object and the folders above it).
+    if (hr == S_FALSE) {
+        LogLine(1, "Object with ID = %S was deleted only in part, some of it stayed on the phone", objectId);
+        return E_FAIL;
     }
     return S_OK;
 }

@@ -89,7 +89,7 @@ std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, const std:
     const auto description = LoadDescription(descriptionFile, error);
     if (!description) return nullptr;
     try {
-        PhoneBuilder builder;
+        PhoneBuilder builder(description->profile);
         if (!backingFolder.empty()) builder.BackingFolder(backingFolder);
         if (!BuildPhone(*description, builder, error)) {
             if (error) error->file = descriptionFile;

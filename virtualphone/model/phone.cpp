@@ -10,7 +10,7 @@ namespace vphone {
 
 bool SameKey(const PROPERTYKEY &a, const PROPERTYKEY &b) noexcept { return a.pid == b.pid && a.fmtid == b.fmtid; }
 
-Phone::Phone() {
+Phone::Phone(PhoneProfile profile) : profile_(std::move(profile)) {
     PhoneObject device;
     device.kind = ObjectKind::Device;
     device.id = wpd::WPD_DEVICE_OBJECT_ID;
@@ -117,6 +117,22 @@ std::wstring IdForHandle(bool storage, std::uint32_t handle) {
 
 }  // namespace
 
+bool Phone::HasChildNamed(const Node &parent, const std::wstring &fileName) const {
+    for (const std::wstring &child : parent.children) {
+        if (FindNode(child)->object.FileName() == fileName) return true;
+    }
+    return false;
+}
+
+std::wstring Phone::NewObjectId(const Node &parent, const PhoneObject &object) const {
+    const bool isStorage = object.kind == ObjectKind::Storage;
+    if (isStorage || !profile_.pathObjectIds) return IdForHandle(isStorage, object.handle);
+    // The path below the storage; an id that a renamed object still holds gets the handle added.
+    std::wstring id = parent.object.id + L"\\" + object.FileName();
+    if (FindNode(id)) id += L"~" + IdForHandle(false, object.handle);
+    return id;
+}
+
 std::wstring Phone::PersistentIdFor(std::uint32_t handle) const {
     // FNV-1a of the serial number: the same phone gives the same ids, two phones differ.
     std::uint64_t hash = 14695981039346656037ull;
@@ -134,12 +150,16 @@ HRESULT Phone::Add(PhoneObject object, std::wstring *id) {
     Node *parent = FindNode(isStorage ? std::wstring(wpd::WPD_DEVICE_OBJECT_ID) : object.parentId);
     if (!parent) return kObjectNotFound;
     if (isStorage ? parent->object.kind != ObjectKind::Device : !parent->object.IsContainer()) return E_INVALIDARG;
+    if (profile_.namesAreFileNames && !isStorage && !object.originalFileName.empty()) {
+        object.name = object.originalFileName;
+    }
+    if (profile_.uniqueFileNames && !isStorage && HasChildNamed(*parent, object.FileName())) return kNameTaken;
     Node *storage = isStorage ? nullptr : FindNode(parent->object.storageId);
     const std::uint64_t size = object.Size();
     if (storage && storage->object.capacity - storage->object.used < size) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
 
     object.handle = isStorage ? (nextStorage_++ << 16) | 1 : nextHandle_++;
-    object.id = IdForHandle(isStorage, object.handle);
+    object.id = NewObjectId(*parent, object);
     object.storageId = isStorage ? object.id : parent->object.storageId;
     object.parentId = parent->object.id;
     if (object.persistentId.empty()) object.persistentId = PersistentIdFor(object.handle);
@@ -158,11 +178,48 @@ HRESULT Phone::Update(const std::wstring &id,
     return node ? change(node->object, identity_) : kObjectNotFound;
 }
 
-void Phone::RemoveSubtree(const std::wstring &id, std::uint64_t *freed) {
+HRESULT Phone::SetData(const std::wstring &id, DataPtr data) {
+    std::lock_guard lock(mutex_);
+    Node *node = FindNode(id);
+    if (!node) return kObjectNotFound;
+    if (node->object.kind != ObjectKind::File && node->object.kind != ObjectKind::Playlist) return E_INVALIDARG;
+    PhoneObject &storage = FindNode(node->object.storageId)->object;
+    const std::uint64_t freed = node->object.Size();
+    const std::uint64_t needed = data ? data->Size() : 0;
+    if (needed > freed && storage.capacity - storage.used < needed - freed) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+    storage.used = storage.used - freed + needed;
+    node->object.data = std::move(data);
+    return S_OK;
+}
+
+HRESULT Phone::Rename(const std::wstring &id, const std::wstring &fileName) {
+    std::lock_guard lock(mutex_);
+    Node *node = FindNode(id);
+    if (!node) return kObjectNotFound;
+    if (!profile_.renamesByFileName || node->object.kind == ObjectKind::Device ||
+        node->object.kind == ObjectKind::Storage) {
+        return E_ACCESSDENIED;
+    }
+    if (fileName.empty() || fileName.find(L'\\') != std::wstring::npos) return E_INVALIDARG;
+    if (profile_.uniqueFileNames && HasChildNamed(*FindNode(node->object.parentId), fileName)) return kNameTaken;
+    node->object.originalFileName = fileName;
+    if (profile_.namesAreFileNames) node->object.name = fileName;
+    return S_OK;
+}
+
+bool Phone::RemoveSubtree(const std::wstring &id, bool keepProtected, std::uint64_t *freed) {
     const auto found = nodes_.find(id);
-    for (const std::wstring &child : found->second.children) RemoveSubtree(child, freed);
+    std::vector<std::wstring> kept;
+    for (const std::wstring &child : found->second.children) {
+        if (!RemoveSubtree(child, keepProtected, freed)) kept.push_back(child);
+    }
+    if (!kept.empty() || (keepProtected && !found->second.object.canDelete)) {
+        found->second.children = std::move(kept);
+        return false;
+    }
     *freed += found->second.object.Size();
     nodes_.erase(found);
+    return true;
 }
 
 HRESULT Phone::Delete(const std::wstring &id, bool recursive) {
@@ -174,11 +231,12 @@ HRESULT Phone::Delete(const std::wstring &id, bool recursive) {
     if (!recursive && !node->children.empty()) return HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY);
     Node *parent = FindNode(node->object.parentId);
     Node *storage = FindNode(node->object.storageId);
-    std::erase(parent->children, node->object.id);
+    const std::wstring objectId = node->object.id;
     std::uint64_t freed = 0;
-    RemoveSubtree(std::wstring(node->object.id), &freed);
+    const bool whole = RemoveSubtree(objectId, profile_.partialDeletes, &freed);
+    if (whole) std::erase(parent->children, objectId);
     storage->object.used -= freed;
-    return S_OK;
+    return whole ? S_OK : S_FALSE;
 }
 
 HRESULT Phone::FreeSpace(const std::wstring &storageId, std::uint64_t *bytes) const {
@@ -197,9 +255,20 @@ std::optional<PhoneObject> Phone::Find(const std::wstring &id) const {
 }
 
 std::optional<PhoneObject> Phone::FindObjectByHandle(std::uint32_t handle) const {
-    std::optional<PhoneObject> object = Find(IdForHandle(false, handle));
-    if (object && object->handle != handle) object.reset();
-    return object;
+    std::lock_guard lock(mutex_);
+    const auto isObject = [&](const PhoneObject &object) {
+        return object.handle == handle && object.kind != ObjectKind::Device && object.kind != ObjectKind::Storage;
+    };
+    // Handle-based ids name the object; path-based ones leave it to be searched for.
+    if (!profile_.pathObjectIds) {
+        const Node *node = FindNode(IdForHandle(false, handle));
+        if (node && isObject(node->object)) return node->object;
+        return std::nullopt;
+    }
+    for (const auto &[id, node] : nodes_) {
+        if (isObject(node.object)) return node.object;
+    }
+    return std::nullopt;
 }
 
 std::optional<std::wstring> Phone::FindPath(const std::wstring &path) const {
@@ -211,8 +280,7 @@ std::optional<std::wstring> Phone::FindPath(const std::wstring &path) const {
         const std::wstring component = path.substr(start, end - start);
         const Node *next = nullptr;
         for (const std::wstring &child : node->children) {
-            const PhoneObject &object = FindNode(child)->object;
-            if ((object.originalFileName.empty() ? object.name : object.originalFileName) == component) {
+            if (FindNode(child)->object.FileName() == component) {
                 next = FindNode(child);
                 break;
             }

@@ -7,6 +7,7 @@
 #include "virtualphone/model/phone_extension.h"
 #include "virtualphone/model/phone_identity.h"
 #include "virtualphone/model/phone_object.h"
+#include "virtualphone/model/phone_profile.h"
 
 #include <windows.h>
 
@@ -23,14 +24,19 @@ namespace vphone {
 
 // HRESULT of every look-up of an object id the phone does not have.
 inline constexpr HRESULT kObjectNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+// HRESULT of an object refused because its folder holds one of that file name already. An MTP responder
+// answers such a SendObjectInfo with General Error (0x2002), which reaches clients of the platform's
+// MTP driver as ERROR_GEN_FAILURE.
+inline constexpr HRESULT kNameTaken = HRESULT_FROM_WIN32(ERROR_GEN_FAILURE);
 
 class Phone {
 public:
-    Phone();
+    explicit Phone(PhoneProfile profile = DefaultProfile());
     ~Phone();
     Phone(const Phone &) = delete;
     Phone &operator=(const Phone &) = delete;
 
+    const PhoneProfile &Profile() const noexcept { return profile_; }
     PhoneIdentity Identity() const;
     void ChangeIdentity(const std::function<void(PhoneIdentity &)> &change);
     std::wstring InterfacePath() const;
@@ -59,12 +65,18 @@ public:
 
     // Adds an object below object.parentId (a storage or folder; "DEVICE" for storages), giving it
     // its id, handle and persistent id (unless set) and charging its data to its storage.
-    // HRESULT_FROM_WIN32(ERROR_DISK_FULL) when the storage has no room for the data.
+    // HRESULT_FROM_WIN32(ERROR_DISK_FULL) when the storage has no room for the data; kNameTaken when
+    // the profile keeps file names unique and the folder has one of that name.
     HRESULT Add(PhoneObject object, std::wstring *id);
-    // Changes an object (and the identity, for "DEVICE") in place; the change must not touch ids, kind
-    // or data.
+    // Changes an object (and the identity, for "DEVICE") in place; the change must not touch ids, kind,
+    // names or data.
     HRESULT Update(const std::wstring &id, const std::function<HRESULT(PhoneObject &, PhoneIdentity &)> &change);
+    // Gives a file or playlist new data, charging the difference to its storage.
+    HRESULT SetData(const std::wstring &id, DataPtr data);
+    // Gives an object a new file name where the profile allows renaming (E_ACCESSDENIED otherwise).
+    HRESULT Rename(const std::wstring &id, const std::wstring &fileName);
     // Without recursion an object with children fails with HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY).
+    // S_FALSE when the profile deletes in part and protected objects stayed.
     HRESULT Delete(const std::wstring &id, bool recursive);
     // Free bytes of a storage for new data.
     HRESULT FreeSpace(const std::wstring &storageId, std::uint64_t *bytes) const;
@@ -85,9 +97,14 @@ private:
     };
     const Node *FindNode(const std::wstring &id) const;
     Node *FindNode(const std::wstring &id);
-    void RemoveSubtree(const std::wstring &id, std::uint64_t *freed);
+    // True when the object went with everything below it; with keepProtected, protected objects stay,
+    // and so do the folders above them.
+    bool RemoveSubtree(const std::wstring &id, bool keepProtected, std::uint64_t *freed);
+    bool HasChildNamed(const Node &parent, const std::wstring &fileName) const;
+    std::wstring NewObjectId(const Node &parent, const PhoneObject &object) const;
     std::wstring PersistentIdFor(std::uint32_t handle) const;
 
+    const PhoneProfile profile_;
     mutable std::mutex mutex_;
     PhoneIdentity identity_;
     std::unordered_map<std::wstring, Node> nodes_;

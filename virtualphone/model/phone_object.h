@@ -43,6 +43,8 @@ struct PhoneObject {
     std::vector<PROPERTYKEY> absent;
 
     std::uint64_t Size() const { return data ? data->Size() : 0; }
+    // What a device path names it by: its original file name, or its name when it has none.
+    const std::wstring &FileName() const { return originalFileName.empty() ? name : originalFileName; }
     bool IsContainer() const { return kind == ObjectKind::Storage || kind == ObjectKind::Folder; }
 };
 

@@ -61,9 +61,15 @@ HRESULT STDMETHODCALLTYPE ObjectCreationStream::Commit(DWORD) noexcept {
         if (state_ != State::Open) return STG_E_REVERTED;
         if (written_ != size_) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
         file_.reset();
-        PhoneObject object = object_;
-        object.data = OwnedFileData(path_, written_);
-        const HRESULT hr = phone_->Add(std::move(object), &object_.id);
+        // An object the phone showed from its creation on gets its data; any other appears now.
+        HRESULT hr = S_OK;
+        if (object_.id.empty()) {
+            PhoneObject object = object_;
+            object.data = OwnedFileData(path_, written_);
+            hr = phone_->Add(std::move(object), &object_.id);
+        } else {
+            hr = phone_->SetData(object_.id, OwnedFileData(path_, written_));
+        }
         if (FAILED(hr)) {
             state_ = State::Abandoned;  // the data file went with the refused object
             return hr;
@@ -77,6 +83,7 @@ HRESULT STDMETHODCALLTYPE ObjectCreationStream::Commit(DWORD) noexcept {
 
 HRESULT STDMETHODCALLTYPE ObjectCreationStream::Revert() noexcept {
     return RunPhoneMethod(Apartment(), phone_->Controls(), "IPortableDeviceDataStream::Revert", {object_.name}, [&]() -> HRESULT {
+        if (!phone_->Profile().revertsUploads) return E_NOTIMPL;
         std::lock_guard lock(mutex_);
         if (state_ == State::Committed) return STG_E_INVALIDFUNCTION;
         Abandon();

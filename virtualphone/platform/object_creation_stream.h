@@ -1,5 +1,7 @@
 // The stream of CreateObjectWithPropertiesAndData: the data goes into a file of the phone's backing
-// folder, and the object exists only once Commit has checked that all the announced bytes came.
+// folder, and the object exists only once Commit has checked that all the announced bytes came, unless
+// the phone's profile shows uploads at once: then the object is there, empty, until Commit gives it
+// its data or a client deletes it.
 #pragma once
 
 #include "virtualphone/platform/data_stream_base.h"
@@ -14,7 +16,8 @@ namespace vphone {
 
 class ObjectCreationStream final : public DataStreamBase<ObjectCreationStream> {
 public:
-    // object: the new object without its data; size: the bytes announced in WPD_OBJECT_SIZE.
+    // object: the new object without its data (with its id when the phone holds it already); size: the
+    // bytes announced in WPD_OBJECT_SIZE.
     ObjectCreationStream(std::shared_ptr<Phone> phone, PhoneObject object, std::uint64_t size, std::wstring path,
                          win::UniqueFileHandle file) noexcept;
     ~ObjectCreationStream();
