@@ -95,7 +95,19 @@ std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, const std:
             if (error) error->file = descriptionFile;
             return nullptr;
         }
-        return builder.Build();
+        std::shared_ptr<Phone> phone = builder.Build();
+        if (backingFolder.empty()) {
+            phone->Controls().Apply(description->controls);
+            return phone;
+        }
+        // An installed phone's controls live in its data folder, for every process that serves it.
+        std::unique_ptr<SharedControls> shared;
+        if (FAILED(SharedControls::Open(SharedControls::FileIn(backingFolder), description->controls, &shared))) {
+            if (error) *error = DescriptionError{descriptionFile, 0, L"cannot open the controls file in " + backingFolder};
+            return nullptr;
+        }
+        phone->Controls().ShareThrough(std::move(shared));
+        return phone;
     } catch (const std::exception &) {
         if (error) *error = DescriptionError{descriptionFile, 0, L"cannot make the phone"};
     }

@@ -16,8 +16,9 @@ namespace vphone::description {
 [[nodiscard]] bool BuildPhone(const PhoneDescription &description, PhoneBuilder &builder,
                               DescriptionError *error) noexcept;
 
-// Reads the description file and builds its phone; data written to the phone goes into backingFolder
-// (empty: the builder's temporary folder). Null on failure, with *error set.
+// Reads the description file and builds its phone with the controls it describes; data written to
+// the phone goes into backingFolder (empty: the builder's temporary folder), where the phone's
+// controls file is shared with every process serving it. Null on failure, with *error set.
 [[nodiscard]] std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, const std::wstring &backingFolder,
                                                DescriptionError *error) noexcept;
 
