@@ -23,6 +23,10 @@ DataPtr MakeData(const DataOrigin &origin) {
 void Add(const DescribedObject &object, PhoneBuilder &builder) {
     switch (object.type) {
         case ObjectType::Storage:
+            if (!object.hostFolder.empty()) {
+                builder.FolderStorage(object.path.substr(1), object.capacity, object.hostFolder);
+                break;
+            }
             builder.Storage(object.path.substr(1), object.capacity, object.attributes);
             break;
         case ObjectType::Folder:
@@ -84,13 +88,11 @@ bool BuildPhone(const PhoneDescription &description, PhoneBuilder &builder, Desc
     return false;
 }
 
-std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, const std::wstring &backingFolder,
-                                 DescriptionError *error) noexcept {
+std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, DescriptionError *error) noexcept {
     const auto description = LoadDescription(descriptionFile, error);
     if (!description) return nullptr;
     try {
         PhoneBuilder builder;
-        if (!backingFolder.empty()) builder.BackingFolder(backingFolder);
         if (!BuildPhone(*description, builder, error)) {
             if (error) error->file = descriptionFile;
             return nullptr;

@@ -15,9 +15,7 @@ namespace vphone::description {
 [[nodiscard]] bool BuildPhone(const PhoneDescription &description, PhoneBuilder &builder,
                               DescriptionError *error) noexcept;
 
-// Reads the description file and builds its phone; data written to the phone goes into backingFolder
-// (empty: the builder's temporary folder). Null on failure, with *error set.
-[[nodiscard]] std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, const std::wstring &backingFolder,
-                                               DescriptionError *error) noexcept;
+// Reads the description file and builds its phone, in memory. Null on failure, with *error set.
+[[nodiscard]] std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, DescriptionError *error) noexcept;
 
 }  // namespace vphone::description

@@ -4,6 +4,7 @@
 #include "virtualphone/install/com_registration.h"
 #include "virtualphone/install/device_install.h"
 #include "virtualphone/install/result.h"
+#include "virtualphone/model/snapshot_store.h"
 #include "win/com_object.h"
 #include "win/unique_any.h"
 
@@ -86,6 +87,10 @@ HRESULT Install(const PhoneInstallation &installation, InstalledPhone *installed
         return hr;
     }
     RETURN_IF_FAILED(AddInstalledPhone(phone));
+    if (FAILED(hr = ResetKeptPhone(phone.dataFolder))) {
+        *message = L"cannot clear the phone's data in " + phone.dataFolder;
+        return hr;
+    }
     *installed = std::move(phone);
     return S_OK;
 }
@@ -103,6 +108,8 @@ HRESULT Uninstall(const std::wstring &name) {
     RETURN_IF_FAILED(found);
     RETURN_IF_FAILED(UninstallDevice(phone.instanceId));
     RETURN_IF_FAILED(RemoveInstalledPhone(name));
+    RETURN_IF_FAILED(ResetKeptPhone(phone.dataFolder));
+    RemoveDirectoryW(phone.dataFolder.c_str());  // when nothing else is in it
     return UnregisterWhenNoPhoneLeft();
 }
 
@@ -115,6 +122,14 @@ HRESULT InstallPhone(const PhoneInstallation &installation, InstalledPhone *inst
 
 HRESULT UninstallPhone(const std::wstring &name) noexcept {
     return win::GuardComMethod([&] { return Uninstall(name); });
+}
+
+HRESULT ResetPhone(const std::wstring &name) noexcept {
+    return win::GuardComMethod([&] {
+        InstalledPhone phone;
+        RETURN_IF_FAILED(FindInstalledPhone(name, &phone));
+        return ResetKeptPhone(phone.dataFolder);
+    });
 }
 
 HRESULT UninstallAllPhones() noexcept {

@@ -1,98 +1,108 @@
 #include "virtualphone/model/phone.h"
 
 #include "device/wpd_api.h"
-
-#include <shlobj.h>
-
-#include <cwchar>
+#include "virtualphone/model/folder_storage.h"
+#include "virtualphone/model/snapshot_store.h"
 
 namespace vphone {
 
 bool SameKey(const PROPERTYKEY &a, const PROPERTYKEY &b) noexcept { return a.pid == b.pid && a.fmtid == b.fmtid; }
 
-Phone::Phone() {
-    PhoneObject device;
-    device.kind = ObjectKind::Device;
-    device.id = wpd::WPD_DEVICE_OBJECT_ID;
-    device.contentType = wpd::WPD_CONTENT_TYPE_FUNCTIONAL_OBJECT;
-    device.format = wpd::WPD_OBJECT_FORMAT_UNSPECIFIED;
-    device.canDelete = false;
-    std::wstring id = device.id;  // the key must not be read from the object being moved
-    nodes_.emplace(std::move(id), Node{std::move(device), {}});
+Phone::Phone() : store_(MemoryStore()) {}
+
+Phone::~Phone() = default;
+
+HRESULT Phone::KeepIn(const std::wstring &dataFolder) {
+    std::lock_guard lock(mutex_);
+    PhoneContent described = content_;
+    if (extension_) described.extensionState = extension_->SavedState();
+    std::unique_ptr<PhoneStore> store;
+    const HRESULT hr = OpenSnapshotStore(dataFolder, std::move(described), &store);
+    if (FAILED(hr)) return hr;
+    store_ = std::move(store);
+    return RefreshLocked();
 }
 
-Phone::~Phone() {
-    nodes_.clear();  // owned data files go first, then their folder
-    if (ownsBackingFolder_) RemoveDirectoryW(backingFolder_.c_str());
+HRESULT Phone::RefreshLocked() const {
+    bool reloaded = false;
+    const HRESULT hr = store_->Refresh(content_, &reloaded);
+    if (reloaded && extension_) extension_->RestoreState(content_.extensionState);
+    return hr;
+}
+
+HRESULT Phone::ChangeLocked(const Change &change) const {
+    bool reloaded = false;
+    HRESULT hr = store_->Begin(content_, &reloaded);
+    if (reloaded && extension_) extension_->RestoreState(content_.extensionState);
+    if (FAILED(hr)) return hr;
+    bool changed = false;
+    std::vector<PhoneObject> removed;
+    hr = change(&changed, &removed);
+    const HRESULT kept = store_->End(content_, changed);
+    if (FAILED(kept)) return kept;
+    // The objects are gone for every process now: so are the files of data hosts sent them. A process
+    // still reading one opened it with delete sharing and reads on.
+    for (const PhoneObject &object : removed) {
+        for (const DataPtr &data : {object.data, object.thumbnail}) {
+            if (!data) continue;
+            const DataRecord record = data->Describe();
+            if (record.kind == DataRecord::Kind::Stored) DeleteFileW(record.path.c_str());
+        }
+    }
+    return hr;
+}
+
+HRESULT Phone::RefreshFromFolderLocked(const std::wstring &id, bool children) const {
+    HRESULT hr = RefreshLocked();
+    bool differs = false;
+    if (SUCCEEDED(hr)) hr = SyncWithHost(content_, id, children, false, &differs, nullptr);
+    if (FAILED(hr) || !differs) return hr;
+    return ChangeLocked([&](bool *changed, std::vector<PhoneObject> *removed) {
+        return SyncWithHost(content_, id, children, true, changed, removed);
+    });
 }
 
 PhoneIdentity Phone::Identity() const {
     std::lock_guard lock(mutex_);
-    return identity_;
+    RefreshLocked();
+    return content_.identity;
 }
 
 void Phone::ChangeIdentity(const std::function<void(PhoneIdentity &)> &change) {
     std::lock_guard lock(mutex_);
-    change(identity_);
+    ChangeLocked([&](bool *changed, std::vector<PhoneObject> *) {
+        change(content_.identity);
+        *changed = true;
+        return S_OK;
+    });
 }
 
 std::wstring Phone::InterfacePath() const { return DeviceInterfacePath(Identity().instanceId); }
 
-void Phone::SetBackingFolder(std::wstring path) {
+HRESULT Phone::ChangeExtensionState(const std::function<void()> &change) {
     std::lock_guard lock(mutex_);
-    backingFolder_ = std::move(path);
-    ownsBackingFolder_ = false;
-}
-
-HRESULT Phone::NewBackingFile(std::wstring *path) {
-    std::lock_guard lock(mutex_);
-    if (backingFolder_.empty()) {
-        wchar_t temp[MAX_PATH + 1];
-        const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-        if (length == 0 || length > MAX_PATH) return HRESULT_FROM_WIN32(GetLastError());
-        wchar_t name[64];
-        static std::atomic<unsigned> phones{0};
-        swprintf(name, 64, L"vphone-%lu-%u", GetCurrentProcessId(), ++phones);
-        backingFolder_ = std::wstring(temp) + name;
-        if (!CreateDirectoryW(backingFolder_.c_str(), nullptr)) {
-            const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
-            backingFolder_.clear();
-            return hr;
-        }
-        ownsBackingFolder_ = true;
-    } else if (!ownsBackingFolder_) {
-        // A folder chosen by the installer may not exist yet, nor its parents.
-        const int made = SHCreateDirectoryExW(nullptr, backingFolder_.c_str(), nullptr);
-        if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS && made != ERROR_FILE_EXISTS) {
-            return HRESULT_FROM_WIN32(made);
-        }
-    }
-    // The folder may hold files of earlier processes serving the same installed phone.
-    wchar_t name[48];
-    swprintf(name, 48, L"\\data-%lu-%llu.bin", GetCurrentProcessId(), nextBackingFile_++);
-    *path = backingFolder_ + name;
-    return S_OK;
-}
-
-const Phone::Node *Phone::FindNode(const std::wstring &id) const {
-    const auto found = nodes_.find(id.empty() ? std::wstring(wpd::WPD_DEVICE_OBJECT_ID) : id);
-    return found == nodes_.end() ? nullptr : &found->second;
-}
-
-Phone::Node *Phone::FindNode(const std::wstring &id) {
-    return const_cast<Node *>(static_cast<const Phone *>(this)->FindNode(id));
+    return ChangeLocked([&](bool *changed, std::vector<PhoneObject> *) {
+        change();
+        content_.extensionState = extension_->SavedState();
+        *changed = true;
+        return S_OK;
+    });
 }
 
 HRESULT Phone::Read(const std::wstring &id,
                     const std::function<HRESULT(const PhoneObject &, const PhoneIdentity &)> &read) const {
     std::lock_guard lock(mutex_);
-    const Node *node = FindNode(id);
-    return node ? read(node->object, identity_) : kObjectNotFound;
+    const HRESULT hr = RefreshFromFolderLocked(id, false);
+    if (FAILED(hr)) return hr;
+    const PhoneNode *node = content_.Find(id);
+    return node ? read(node->object, content_.identity) : kObjectNotFound;
 }
 
 HRESULT Phone::Children(const std::wstring &parentId, std::vector<std::wstring> *ids) const {
     std::lock_guard lock(mutex_);
-    const Node *node = FindNode(parentId);
+    const HRESULT hr = RefreshFromFolderLocked(parentId, true);
+    if (FAILED(hr)) return hr;
+    const PhoneNode *node = content_.Find(parentId);
     if (!node) return kObjectNotFound;
     *ids = node->children;
     return S_OK;
@@ -104,94 +114,96 @@ std::vector<std::wstring> Phone::StorageIds() const {
     return ids;
 }
 
-namespace {
-
-// Ids follow handles: storages "s" and objects "o", then the handle in hex.
-std::wstring IdForHandle(bool storage, std::uint32_t handle) {
-    wchar_t text[16];
-    swprintf(text, 16, storage ? L"s%X" : L"o%X", handle);
-    return text;
-}
-
-}  // namespace
-
-std::wstring Phone::PersistentIdFor(std::uint32_t handle) const {
-    // FNV-1a of the serial number: the same phone gives the same ids, two phones differ.
-    std::uint64_t hash = 14695981039346656037ull;
-    for (wchar_t c : identity_.serialNumber) hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
-    wchar_t text[40];
-    swprintf(text, 40, L"{%08X-%04X-%04X-%04X-%012llX}", handle, static_cast<unsigned>(hash >> 48),
-             static_cast<unsigned>((hash >> 32) & 0xFFFF), static_cast<unsigned>((hash >> 16) & 0xFFFF),
-             static_cast<unsigned long long>(hash & 0xFFFF) << 32 | handle);
-    return text;
+HRESULT Phone::AddLocked(PhoneObject object, DataFile *file, std::uint64_t size, std::wstring *id) {
+    const HRESULT hr = ChangeLocked([&](bool *changed, std::vector<PhoneObject> *) {
+        const PhoneNode *parent = content_.Find(object.parentId);
+        const PhoneObject *storage = parent ? content_.StorageOf(parent->object) : nullptr;
+        if (file && storage && storage->Free() < size) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+        HRESULT added = CreateOnHost(content_, object, file);
+        if (FAILED(added)) return added;
+        if (added == S_FALSE && file) {
+            file->handle.reset();  // inside the lock: no other process can take the file for an orphan
+            object.data = StoredFileData(file->path, size);
+        }
+        added = content_.Add(std::move(object), id);
+        *changed = SUCCEEDED(added);
+        return added;
+    });
+    if (FAILED(hr) && file) {
+        file->handle.reset();
+        DeleteFileW(file->path.c_str());
+    }
+    return hr;
 }
 
 HRESULT Phone::Add(PhoneObject object, std::wstring *id) {
     std::lock_guard lock(mutex_);
-    const bool isStorage = object.kind == ObjectKind::Storage;
-    Node *parent = FindNode(isStorage ? std::wstring(wpd::WPD_DEVICE_OBJECT_ID) : object.parentId);
-    if (!parent) return kObjectNotFound;
-    if (isStorage ? parent->object.kind != ObjectKind::Device : !parent->object.IsContainer()) return E_INVALIDARG;
-    Node *storage = isStorage ? nullptr : FindNode(parent->object.storageId);
-    const std::uint64_t size = object.Size();
-    if (storage && storage->object.capacity - storage->object.used < size) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+    return AddLocked(std::move(object), nullptr, 0, id);
+}
 
-    object.handle = isStorage ? (nextStorage_++ << 16) | 1 : nextHandle_++;
-    object.id = IdForHandle(isStorage, object.handle);
-    object.storageId = isStorage ? object.id : parent->object.storageId;
-    object.parentId = parent->object.id;
-    if (object.persistentId.empty()) object.persistentId = PersistentIdFor(object.handle);
-    if (storage) storage->object.used += size;
-    parent->children.push_back(object.id);
-    if (id) *id = object.id;
-    std::wstring key = object.id;  // the key must not be read from the object being moved
-    nodes_.emplace(std::move(key), Node{std::move(object), {}});
-    return S_OK;
+HRESULT Phone::NewDataFile(DataFile *file) {
+    std::lock_guard lock(mutex_);
+    return store_->NewDataFile(file);
+}
+
+HRESULT Phone::AddWithData(PhoneObject object, DataFile file, std::uint64_t size, std::wstring *id) {
+    std::lock_guard lock(mutex_);
+    return AddLocked(std::move(object), &file, size, id);
 }
 
 HRESULT Phone::Update(const std::wstring &id,
                       const std::function<HRESULT(PhoneObject &, PhoneIdentity &)> &change) {
     std::lock_guard lock(mutex_);
-    Node *node = FindNode(id);
-    return node ? change(node->object, identity_) : kObjectNotFound;
-}
-
-void Phone::RemoveSubtree(const std::wstring &id, std::uint64_t *freed) {
-    const auto found = nodes_.find(id);
-    for (const std::wstring &child : found->second.children) RemoveSubtree(child, freed);
-    *freed += found->second.object.Size();
-    nodes_.erase(found);
+    return ChangeLocked([&](bool *changed, std::vector<PhoneObject> *) {
+        PhoneNode *node = content_.Find(id);
+        if (!node) return kObjectNotFound;
+        const PhoneObject before = node->object;
+        const PhoneIdentity identityBefore = content_.identity;
+        HRESULT hr = change(node->object, content_.identity);
+        if (SUCCEEDED(hr)) hr = RenameOnHost(content_, id, before.PathName());
+        if (FAILED(hr)) {
+            content_.Find(id)->object = before;
+            content_.identity = identityBefore;
+            return hr;
+        }
+        *changed = true;
+        return hr;
+    });
 }
 
 HRESULT Phone::Delete(const std::wstring &id, bool recursive) {
     std::lock_guard lock(mutex_);
-    Node *node = FindNode(id);
-    if (!node) return kObjectNotFound;
-    if (node->object.kind == ObjectKind::Device || node->object.kind == ObjectKind::Storage) return E_ACCESSDENIED;
-    if (!node->object.canDelete) return E_ACCESSDENIED;
-    if (!recursive && !node->children.empty()) return HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY);
-    Node *parent = FindNode(node->object.parentId);
-    Node *storage = FindNode(node->object.storageId);
-    std::erase(parent->children, node->object.id);
-    std::uint64_t freed = 0;
-    RemoveSubtree(std::wstring(node->object.id), &freed);
-    storage->object.used -= freed;
-    return S_OK;
+    return ChangeLocked([&](bool *changed, std::vector<PhoneObject> *removed) {
+        const PhoneNode *node = content_.Find(id);
+        if (!node) return kObjectNotFound;
+        const PhoneObject &object = node->object;
+        if (object.kind == ObjectKind::Device || object.kind == ObjectKind::Storage) return E_ACCESSDENIED;
+        if (!object.canDelete) return E_ACCESSDENIED;
+        if (!recursive && !node->children.empty()) return HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY);
+        *changed = true;
+        if (!HostPathOf(content_, object).empty()) return DeleteOnHost(content_, id, recursive, removed);
+        content_.Remove(id, removed);
+        return S_OK;
+    });
 }
 
 HRESULT Phone::FreeSpace(const std::wstring &storageId, std::uint64_t *bytes) const {
     std::lock_guard lock(mutex_);
-    const Node *node = FindNode(storageId);
+    const HRESULT hr = RefreshLocked();
+    if (FAILED(hr)) return hr;
+    const PhoneNode *node = content_.Find(storageId);
     if (!node || node->object.kind != ObjectKind::Storage) return kObjectNotFound;
-    *bytes = node->object.capacity - node->object.used;
+    *bytes = node->object.Free();
     return S_OK;
 }
 
 std::optional<PhoneObject> Phone::Find(const std::wstring &id) const {
-    std::lock_guard lock(mutex_);
-    const Node *node = FindNode(id);
-    if (!node) return std::nullopt;
-    return node->object;
+    std::optional<PhoneObject> found;
+    Read(id, [&](const PhoneObject &object, const PhoneIdentity &) {
+        found = object;
+        return S_OK;
+    });
+    return found;
 }
 
 std::optional<PhoneObject> Phone::FindObjectByHandle(std::uint32_t handle) const {
@@ -202,16 +214,16 @@ std::optional<PhoneObject> Phone::FindObjectByHandle(std::uint32_t handle) const
 
 std::optional<std::wstring> Phone::FindPath(const std::wstring &path) const {
     std::lock_guard lock(mutex_);
-    const Node *node = FindNode(wpd::WPD_DEVICE_OBJECT_ID);
+    RefreshLocked();
+    const PhoneNode *node = content_.Find(wpd::WPD_DEVICE_OBJECT_ID);
     std::size_t start = path.starts_with(L'\\') ? 1 : 0;
     while (start < path.size()) {
         const std::size_t end = std::min(path.find(L'\\', start), path.size());
         const std::wstring component = path.substr(start, end - start);
-        const Node *next = nullptr;
+        const PhoneNode *next = nullptr;
         for (const std::wstring &child : node->children) {
-            const PhoneObject &object = FindNode(child)->object;
-            if ((object.originalFileName.empty() ? object.name : object.originalFileName) == component) {
-                next = FindNode(child);
+            if (content_.Find(child)->object.PathName() == component) {
+                next = content_.Find(child);
                 break;
             }
         }
@@ -224,14 +236,15 @@ std::optional<std::wstring> Phone::FindPath(const std::wstring &path) const {
 
 std::vector<PhoneObject> Phone::Tree() const {
     std::lock_guard lock(mutex_);
+    RefreshLocked();
     std::vector<PhoneObject> tree;
-    std::vector<const Node *> pending{FindNode(wpd::WPD_DEVICE_OBJECT_ID)};
+    std::vector<const PhoneNode *> pending{content_.Find(wpd::WPD_DEVICE_OBJECT_ID)};
     while (!pending.empty()) {
-        const Node *node = pending.back();
+        const PhoneNode *node = pending.back();
         pending.pop_back();
         tree.push_back(node->object);
         for (auto child = node->children.rbegin(); child != node->children.rend(); ++child) {
-            pending.push_back(FindNode(*child));
+            pending.push_back(content_.Find(*child));
         }
     }
     return tree;

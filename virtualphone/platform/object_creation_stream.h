@@ -1,10 +1,9 @@
-// The stream of CreateObjectWithPropertiesAndData: the data goes into a file of the phone's backing
-// folder, and the object exists only once Commit has checked that all the announced bytes came.
+// The stream of CreateObjectWithPropertiesAndData: the data goes into a data file of the phone's, and
+// the object exists only once Commit has checked that all the announced bytes came.
 #pragma once
 
 #include "virtualphone/platform/data_stream_base.h"
 #include "virtualphone/platform/phone_method.h"
-#include "win/unique_any.h"
 
 #include <memory>
 #include <mutex>
@@ -15,8 +14,7 @@ namespace vphone {
 class ObjectCreationStream final : public DataStreamBase<ObjectCreationStream> {
 public:
     // object: the new object without its data; size: the bytes announced in WPD_OBJECT_SIZE.
-    ObjectCreationStream(std::shared_ptr<Phone> phone, PhoneObject object, std::uint64_t size, std::wstring path,
-                         win::UniqueFileHandle file) noexcept;
+    ObjectCreationStream(std::shared_ptr<Phone> phone, PhoneObject object, std::uint64_t size, DataFile file) noexcept;
     ~ObjectCreationStream();
 
     HRESULT STDMETHODCALLTYPE Read(void *buffer, ULONG count, ULONG *read) noexcept override;
@@ -36,8 +34,7 @@ private:
     std::mutex mutex_;
     PhoneObject object_;
     std::uint64_t size_;
-    std::wstring path_;
-    win::UniqueFileHandle file_;
+    DataFile file_;
     std::uint64_t written_ = 0;
     State state_ = State::Open;
 };

@@ -87,7 +87,7 @@ HRESULT FixedProperty(const PhoneObject &object, const PhoneIdentity &identity, 
     }
     if (SameKey(key, wpd::WPD_STORAGE_CAPACITY) && storage) return BigVariant(object.capacity, out);
     if (SameKey(key, wpd::WPD_STORAGE_FREE_SPACE_IN_BYTES) && storage) {
-        return BigVariant(object.capacity - object.used, out);
+        return BigVariant(object.Free(), out);
     }
     if (const std::wstring *text = device ? DeviceText(identity, key) : nullptr) return StringVariant(*text, out);
     return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);

@@ -1,0 +1,292 @@
+#include "virtualphone/model/folder_storage.h"
+
+#include "device/wpd_api.h"
+#include "virtualphone/model/file_types.h"
+
+#include <oleauto.h>
+
+#include <algorithm>
+#include <cwctype>
+
+namespace vphone {
+namespace {
+
+// A file or folder of this computer as the storage compares it with its object.
+struct HostEntry {
+    std::wstring name;
+    bool folder = false;
+    std::uint64_t size = 0;
+    std::uint64_t stamp = 0;  // last write time
+    DWORD attributes = 0;
+};
+
+std::uint64_t Value(const FILETIME &time) { return static_cast<std::uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime; }
+
+HostEntry EntryOf(std::wstring name, DWORD attributes, DWORD sizeHigh, DWORD sizeLow, const FILETIME &written) {
+    HostEntry entry;
+    entry.name = std::move(name);
+    entry.folder = attributes & FILE_ATTRIBUTE_DIRECTORY;
+    entry.size = entry.folder ? 0 : static_cast<std::uint64_t>(sizeHigh) << 32 | sizeLow;
+    entry.stamp = Value(written);
+    entry.attributes = attributes;
+    return entry;
+}
+
+bool Gone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// S_FALSE when there is no such file or folder.
+HRESULT ReadEntry(const std::wstring &path, HostEntry *entry) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(ExtendedPath(path).c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD error = GetLastError();
+        return Gone(error) ? S_FALSE : HRESULT_FROM_WIN32(error);
+    }
+    *entry = EntryOf(path.substr(path.rfind(L'\\') + 1), data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow,
+                     data.ftLastWriteTime);
+    return S_OK;
+}
+
+// The entries of a folder; none when the folder has gone.
+HRESULT ReadEntries(const std::wstring &folder, std::vector<HostEntry> *entries) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileExW(ExtendedPath(folder + L"\\*").c_str(), FindExInfoBasic, &found,
+                                           FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return Gone(error) ? S_OK : HRESULT_FROM_WIN32(error);
+    }
+    do {
+        const std::wstring_view name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        entries->push_back(EntryOf(found.cFileName, found.dwFileAttributes, found.nFileSizeHigh, found.nFileSizeLow,
+                                   found.ftLastWriteTime));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return S_OK;
+}
+
+double OleDate(std::uint64_t stamp) {
+    FILETIME time{static_cast<DWORD>(stamp), static_cast<DWORD>(stamp >> 32)};
+    SYSTEMTIME system{};
+    double date = 0;
+    if (FileTimeToSystemTime(&time, &system)) SystemTimeToVariantTime(&system, &date);
+    return date;
+}
+
+// Whether the object still stands for the entry as it was when the object last matched it.
+bool Matches(const PhoneObject &object, const HostEntry &entry) {
+    if (object.IsContainer() != entry.folder) return false;
+    if (entry.folder) return true;
+    const DataRecord record = object.data ? object.data->Describe() : DataRecord{};
+    return record.kind == DataRecord::Kind::File && record.size == entry.size && record.stamp == entry.stamp;
+}
+
+// Takes the entry's bytes and date.
+void Follow(PhoneContent &content, PhoneObject &object, const std::wstring &path, const HostEntry &entry) {
+    content.ReplaceData(object, FileData(path, entry.size, entry.stamp));
+    object.dateModified = OleDate(entry.stamp);
+}
+
+PhoneObject ObjectFor(const HostEntry &entry, const std::wstring &parentId) {
+    PhoneObject object;
+    object.parentId = parentId;
+    object.originalFileName = entry.name;
+    object.hidden = entry.attributes & FILE_ATTRIBUTE_HIDDEN;
+    object.canDelete = !(entry.attributes & FILE_ATTRIBUTE_READONLY);
+    object.dateModified = OleDate(entry.stamp);
+    if (entry.folder) {
+        object.kind = ObjectKind::Folder;
+        object.name = entry.name;
+        object.contentType = wpd::WPD_CONTENT_TYPE_FOLDER;
+        object.format = wpd::MtpFormatGuid(0x3001);
+        return object;
+    }
+    const FileType type = FileTypeOf(entry.name);
+    const std::size_t dot = entry.name.rfind(L'.');
+    object.kind = type.contentType == wpd::WPD_CONTENT_TYPE_PLAYLIST ? ObjectKind::Playlist : ObjectKind::File;
+    object.name = dot == std::wstring::npos || dot == 0 ? entry.name : entry.name.substr(0, dot);
+    object.contentType = type.contentType;
+    object.format = type.format;
+    return object;
+}
+
+HRESULT SyncObject(PhoneContent &content, const PhoneObject &object, const std::wstring &path, bool apply,
+                   bool *differs, std::vector<PhoneObject> *removed) {
+    if (object.kind == ObjectKind::Storage) return S_OK;  // its folder's entries are its children
+    HostEntry entry;
+    const HRESULT hr = ReadEntry(path, &entry);
+    if (FAILED(hr)) return hr;
+    const bool present = hr == S_OK;
+    if (present && Matches(object, entry)) return S_OK;
+    *differs = true;
+    if (!apply) return S_OK;
+    // A file that became a folder (or the other way) is another object: its folder's listing makes it.
+    if (present && object.IsContainer() == entry.folder) {
+        Follow(content, content.Find(object.id)->object, path, entry);
+    } else {
+        content.Remove(std::wstring(object.id), removed);
+    }
+    return S_OK;
+}
+
+HRESULT SyncChildren(PhoneContent &content, const PhoneObject &folder, const std::wstring &path, bool apply,
+                     bool *differs, std::vector<PhoneObject> *removed) {
+    if (!folder.IsContainer()) return S_OK;
+    std::vector<HostEntry> entries;
+    HRESULT hr = ReadEntries(path, &entries);
+    if (FAILED(hr)) return hr;
+    const std::wstring folderId = folder.id;  // content changes below
+    for (const std::wstring &childId : std::vector<std::wstring>(content.Find(folderId)->children)) {
+        PhoneObject &child = content.Find(childId)->object;
+        const auto entry = std::find_if(entries.begin(), entries.end(), [&](const HostEntry &e) { return e.name == child.PathName(); });
+        if (entry != entries.end() && Matches(child, *entry)) {
+            entries.erase(entry);
+            continue;
+        }
+        *differs = true;
+        if (!apply) return S_OK;
+        if (entry != entries.end() && child.IsContainer() == entry->folder) {
+            Follow(content, child, path + L"\\" + entry->name, *entry);
+            entries.erase(entry);
+        } else {
+            content.Remove(childId, removed);
+        }
+    }
+    // What is left are files and folders the phone has no object for yet.
+    if (!entries.empty()) *differs = true;
+    for (const HostEntry &entry : apply ? entries : std::vector<HostEntry>()) {
+        std::wstring id;
+        hr = content.Add(ObjectFor(entry, folderId), &id);
+        if (FAILED(hr)) return hr;
+        // Charged after adding, without the check for room: a folder holding more than the storage's
+        // capacity shows a full storage rather than hide files.
+        if (!entry.folder) Follow(content, content.Find(id)->object, path + L"\\" + entry.name, entry);
+    }
+    return S_OK;
+}
+
+HRESULT LastError() { return HRESULT_FROM_WIN32(GetLastError()); }
+
+}  // namespace
+
+bool IsStorableName(std::wstring_view name) {
+    // Windows' rules for file names ("Naming Files, Paths, and Namespaces").
+    if (name.empty() || name.size() > 255 || name.back() == L'.' || name.back() == L' ') return false;
+    for (wchar_t c : name) {
+        if (c < 0x20 || std::wstring_view(L"<>:\"/\\|?*").find(c) != std::wstring_view::npos) return false;
+    }
+    // Device names, alone or before an extension.
+    std::wstring base(name.substr(0, name.find(L'.')));
+    while (!base.empty() && base.back() == L' ') base.pop_back();
+    for (wchar_t &c : base) c = static_cast<wchar_t>(std::towupper(c));
+    for (const wchar_t *device : {L"CON", L"PRN", L"AUX", L"NUL"}) {
+        if (base == device) return false;
+    }
+    return !(base.size() == 4 && (base.starts_with(L"COM") || base.starts_with(L"LPT")) && base[3] >= L'1' &&
+             base[3] <= L'9');
+}
+
+std::wstring HostPathOf(const PhoneContent &content, const PhoneObject &object) {
+    const PhoneObject *storage = content.StorageOf(object);
+    if (!storage || storage->hostFolder.empty()) return {};
+    std::wstring path;
+    for (const PhoneObject *step = &object; step != storage;) {
+        path = L"\\" + step->PathName() + path;
+        const PhoneNode *parent = content.Find(step->parentId);
+        if (!parent) return {};
+        step = &parent->object;
+    }
+    return storage->hostFolder + path;
+}
+
+HRESULT SyncWithHost(PhoneContent &content, const std::wstring &id, bool children, bool apply, bool *differs,
+                     std::vector<PhoneObject> *removed) {
+    *differs = false;
+    const PhoneNode *node = content.Find(id);
+    const std::wstring path = node ? HostPathOf(content, node->object) : std::wstring();
+    if (path.empty()) return S_OK;
+    const PhoneObject object = node->object;
+    return children ? SyncChildren(content, object, path, apply, differs, removed)
+                    : SyncObject(content, object, path, apply, differs, removed);
+}
+
+HRESULT CreateOnHost(const PhoneContent &content, PhoneObject &object, DataFile *file) {
+    const PhoneNode *parent = content.Find(object.parentId);
+    const std::wstring folder = parent ? HostPathOf(content, parent->object) : std::wstring();
+    if (folder.empty()) return S_FALSE;
+    if (!parent->object.IsContainer()) return E_INVALIDARG;
+    const std::wstring &name = object.PathName();
+    if (!IsStorableName(name)) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    for (const std::wstring &sibling : parent->children) {
+        if (content.Find(sibling)->object.PathName() == name) return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+    }
+    const std::wstring path = folder + L"\\" + name;
+    const std::wstring extended = ExtendedPath(path);
+    if (object.kind == ObjectKind::Folder) {
+        if (!CreateDirectoryW(extended.c_str(), nullptr)) return LastError();
+    } else if (file) {
+        file->handle.reset();
+        if (!MoveFileExW(ExtendedPath(file->path).c_str(), extended.c_str(), MOVEFILE_COPY_ALLOWED)) return LastError();
+    } else {
+        if (object.data) return E_INVALIDARG;  // data comes to a folder only through a data file
+        const win::UniqueFileHandle created(
+            CreateFileW(extended.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!created) return LastError();
+    }
+    HostEntry entry;
+    const HRESULT hr = ReadEntry(path, &entry);
+    if (hr != S_OK) return FAILED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    if (!entry.folder) object.data = FileData(path, entry.size, entry.stamp);
+    return S_OK;
+}
+
+HRESULT DeleteOnHost(PhoneContent &content, const std::wstring &id, bool recursive, std::vector<PhoneObject> *removed) {
+    const PhoneObject object = content.Find(id)->object;
+    const std::wstring path = ExtendedPath(HostPathOf(content, object));
+    if (object.IsContainer()) {
+        // Files added to the folder since it was listed go too, or not at all.
+        bool differs = false;
+        HRESULT hr = SyncWithHost(content, id, true, true, &differs, removed);
+        if (FAILED(hr)) return hr;
+        const std::vector<std::wstring> children = content.Find(id)->children;
+        if (!children.empty() && !recursive) return HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY);
+        for (const std::wstring &child : children) {
+            hr = DeleteOnHost(content, child, true, removed);
+            if (FAILED(hr)) return hr;
+        }
+        if (!RemoveDirectoryW(path.c_str()) && !Gone(GetLastError())) return LastError();
+    } else if (!DeleteFileW(path.c_str()) && !Gone(GetLastError())) {
+        return LastError();
+    }
+    content.Remove(id, removed);
+    return S_OK;
+}
+
+HRESULT RenameOnHost(PhoneContent &content, const std::wstring &id, const std::wstring &previousName) {
+    PhoneObject &object = content.Find(id)->object;
+    const std::wstring path = HostPathOf(content, object);
+    if (path.empty() || object.PathName() == previousName) return S_OK;
+    if (!IsStorableName(object.PathName())) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    for (const std::wstring &sibling : content.Find(object.parentId)->children) {
+        if (sibling != id && content.Find(sibling)->object.PathName() == object.PathName()) {
+            return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+        }
+    }
+    const std::wstring previousPath = path.substr(0, path.rfind(L'\\') + 1) + previousName;
+    if (!MoveFileExW(ExtendedPath(previousPath).c_str(), ExtendedPath(path).c_str(), 0)) return LastError();
+    // The files below have new paths now: their data follows them.
+    std::vector<std::wstring> pending{id};
+    while (!pending.empty()) {
+        PhoneNode &node = *content.Find(pending.back());
+        pending.pop_back();
+        pending.insert(pending.end(), node.children.begin(), node.children.end());
+        if (!node.object.data) continue;
+        const DataRecord record = node.object.data->Describe();
+        if (record.kind == DataRecord::Kind::File) {
+            node.object.data = FileData(HostPathOf(content, node.object), record.size, record.stamp);
+        }
+    }
+    return S_OK;
+}
+
+}  // namespace vphone
