@@ -27,6 +27,9 @@ constexpr std::array kStorageKeys = {wpd::WPD_STORAGE_CAPACITY, wpd::WPD_STORAGE
 // Children are fetched this many IDs at a time.
 constexpr ULONG kIdsPerFetch = 10;
 
+// What reading an object answers once another client has deleted it.
+constexpr HRESULT kObjectGone = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+
 // The capabilities of the opened device; a handle that is not connected fails here instead of crashing.
 HRESULT CapabilitiesOf(IPortableDevice *device, ComPtr<IPortableDeviceCapabilities> &capabilities) {
     if (!device) return E_NOT_CONNECTED;
@@ -127,6 +130,11 @@ HRESULT CFolderList::EnumFolderObjects(std::vector<ObjectRecord> &list, const wc
         HRESULT read = reader.IsOpen() ? S_OK : reader.Open(Device(), FALSE);
         if (SUCCEEDED(read)) read = reader.Read(id.get(), record, known);
         if (FAILED(read) || !known) list.pop_back();
+        // Another client may delete an object between the listing of the ids and the reading of it.
+        if (read == kObjectGone) {
+            LogLine(1, "Object %S is gone, left out of the listing", id.get());
+            continue;
+        }
         RETURN_IF_FAILED_LOG(read, "Getting values on enumerated object failed, hr = %08x");
     }
     RETURN_IF_FAILED_LOG(enumerated, "Getting enumerated object failed, hr = %08x");

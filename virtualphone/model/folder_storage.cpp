@@ -210,17 +210,25 @@ HRESULT SyncWithHost(PhoneContent &content, const std::wstring &id, bool childre
                     : SyncObject(content, object, path, apply, differs, removed);
 }
 
+HRESULT CheckHostName(const PhoneContent &content, const PhoneObject &object) {
+    const PhoneNode *parent = content.Find(object.parentId);
+    if (!parent || HostPathOf(content, parent->object).empty()) return S_OK;
+    if (!IsStorableName(object.PathName())) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    for (const std::wstring &sibling : parent->children) {
+        const PhoneNode *node = content.Find(sibling);
+        if (sibling != object.id && node->object.PathName() == object.PathName()) return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+    }
+    return S_OK;
+}
+
 HRESULT CreateOnHost(const PhoneContent &content, PhoneObject &object, DataFile *file) {
     const PhoneNode *parent = content.Find(object.parentId);
     const std::wstring folder = parent ? HostPathOf(content, parent->object) : std::wstring();
     if (folder.empty()) return S_FALSE;
     if (!parent->object.IsContainer()) return E_INVALIDARG;
-    const std::wstring &name = object.PathName();
-    if (!IsStorableName(name)) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
-    for (const std::wstring &sibling : parent->children) {
-        if (content.Find(sibling)->object.PathName() == name) return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
-    }
-    const std::wstring path = folder + L"\\" + name;
+    const HRESULT checked = CheckHostName(content, object);
+    if (FAILED(checked)) return checked;
+    const std::wstring path = folder + L"\\" + object.PathName();
     const std::wstring extended = ExtendedPath(path);
     if (object.kind == ObjectKind::Folder) {
         if (!CreateDirectoryW(extended.c_str(), nullptr)) return LastError();
@@ -266,12 +274,8 @@ HRESULT RenameOnHost(PhoneContent &content, const std::wstring &id, const std::w
     PhoneObject &object = content.Find(id)->object;
     const std::wstring path = HostPathOf(content, object);
     if (path.empty() || object.PathName() == previousName) return S_OK;
-    if (!IsStorableName(object.PathName())) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
-    for (const std::wstring &sibling : content.Find(object.parentId)->children) {
-        if (sibling != id && content.Find(sibling)->object.PathName() == object.PathName()) {
-            return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
-        }
-    }
+    const HRESULT checked = CheckHostName(content, object);
+    if (FAILED(checked)) return checked;
     const std::wstring previousPath = path.substr(0, path.rfind(L'\\') + 1) + previousName;
     if (!MoveFileExW(ExtendedPath(previousPath).c_str(), ExtendedPath(path).c_str(), 0)) return LastError();
     // The files below have new paths now: their data follows them.

@@ -29,6 +29,9 @@ std::wstring HostPathOf(const PhoneContent &content, const PhoneObject &object);
 HRESULT SyncWithHost(PhoneContent &content, const std::wstring &id, bool children, bool apply, bool *differs,
                      std::vector<PhoneObject> *removed);
 
+// Whether the folder can take a new object of this name below object.parentId: one it can store, no
+// sibling of that name. S_OK for objects of other storages.
+HRESULT CheckHostName(const PhoneContent &content, const PhoneObject &object);
 // Makes the file or folder of an object about to be added below a folder-backed storage's folder:
 // the data file's bytes become the file (file may be null: an empty file, or a folder). Sets
 // object.data. S_FALSE for a parent in another storage, where nothing is made.

@@ -114,12 +114,24 @@ std::vector<std::wstring> Phone::StorageIds() const {
     return ids;
 }
 
+HRESULT Phone::CheckNewLocked(const PhoneObject &object, std::uint64_t size) const {
+    const PhoneNode *parent = content_.Find(object.parentId);
+    if (!parent) return kObjectNotFound;
+    if (!parent->object.IsContainer()) return E_INVALIDARG;
+    if (content_.StorageOf(parent->object)->Free() < size) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+    return CheckHostName(content_, object);
+}
+
+HRESULT Phone::CheckNewObject(const PhoneObject &object, std::uint64_t size) const {
+    std::lock_guard lock(mutex_);
+    const HRESULT hr = RefreshLocked();
+    return FAILED(hr) ? hr : CheckNewLocked(object, size);
+}
+
 HRESULT Phone::AddLocked(PhoneObject object, DataFile *file, std::uint64_t size, std::wstring *id) {
     const HRESULT hr = ChangeLocked([&](bool *changed, std::vector<PhoneObject> *) {
-        const PhoneNode *parent = content_.Find(object.parentId);
-        const PhoneObject *storage = parent ? content_.StorageOf(parent->object) : nullptr;
-        if (file && storage && storage->Free() < size) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
-        HRESULT added = CreateOnHost(content_, object, file);
+        HRESULT added = object.kind == ObjectKind::Storage ? S_OK : CheckNewLocked(object, file ? size : object.Size());
+        if (SUCCEEDED(added)) added = CreateOnHost(content_, object, file);
         if (FAILED(added)) return added;
         if (added == S_FALSE && file) {
             file->handle.reset();  // inside the lock: no other process can take the file for an orphan

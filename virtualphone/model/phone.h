@@ -64,6 +64,10 @@ public:
     // its id, handle and persistent id (unless set) and charging its data to its storage.
     // HRESULT_FROM_WIN32(ERROR_DISK_FULL) when the storage has no room for the data.
     HRESULT Add(PhoneObject object, std::wstring *id);
+    // Whether the phone would take object (not a storage) with size bytes of data below
+    // object.parentId: kObjectNotFound, E_INVALIDARG for a parent that is no storage or folder,
+    // HRESULT_FROM_WIN32(ERROR_DISK_FULL), or a name a folder-backed storage refuses.
+    HRESULT CheckNewObject(const PhoneObject &object, std::uint64_t size) const;
     // A file for the data a host sends with a new object.
     HRESULT NewDataFile(DataFile *file);
     // Adds object (as Add does) with the size bytes written to file as its data. The file is the
@@ -96,6 +100,7 @@ private:
     // change is kept).
     using Change = std::function<HRESULT(bool *changed, std::vector<PhoneObject> *removed)>;
     HRESULT ChangeLocked(const Change &change) const;
+    HRESULT CheckNewLocked(const PhoneObject &object, std::uint64_t size) const;
     HRESULT AddLocked(PhoneObject object, DataFile *file, std::uint64_t size, std::wstring *id);
 
     mutable std::mutex mutex_;

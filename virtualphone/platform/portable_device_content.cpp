@@ -79,15 +79,8 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::CreateObjectWithPropertiesAndDa
         std::uint64_t size = 0;
         HRESULT hr = NewObjectFromValues(*phone_, values, true, &object, &size);
         if (FAILED(hr)) return hr;
-        std::wstring storageId;
-        hr = phone_->Read(object.parentId, [&](const PhoneObject &parent, const PhoneIdentity &) {
-            storageId = parent.storageId;
-            return parent.IsContainer() ? S_OK : E_INVALIDARG;
-        });
-        std::uint64_t free = 0;
-        if (SUCCEEDED(hr)) hr = phone_->FreeSpace(storageId, &free);
+        hr = phone_->CheckNewObject(object, size);
         if (FAILED(hr)) return hr;
-        if (size > free) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
 
         DataFile file;
         hr = phone_->NewDataFile(&file);
