@@ -3,8 +3,8 @@
 // cannot hold are refused before any data is sent.
 #include "fieldrec.h"
 #include "transfer/transfer_test_support.h"
+#include "virtualphone/description/test_paths.h"
 
-#include <objbase.h>
 
 #include <cstring>
 #include <filesystem>
@@ -19,11 +19,7 @@ namespace fs = std::filesystem;
 class FolderStorage : public TransferTest {
 protected:
     std::shared_ptr<vphone::Phone> MakePhone() override {
-        GUID guid{};
-        CoCreateGuid(&guid);
-        wchar_t name[40];
-        StringFromGUID2(guid, name, 40);
-        host_ = fs::temp_directory_path() / (L"orvik-host-" + std::wstring(name));
+        host_ = vphone_test::MakeScratchFolder(L"orvik-host-");
         fs::create_directories(host_ / L"Albums");
         return orvik_test::StandardPhone().FolderStorage(L"Disk", 1 << 20, host_.wstring()).Build();
     }

@@ -2,16 +2,17 @@
 // sees the other's changes with its next call, since they meet only through the folder and the
 // names they share.
 #include "device/wpd_api.h"
+#include "virtualphone/description/test_paths.h"
 #include "virtualphone/extension/vendor_phone.h"
 #include "virtualphone/model/phone_builder.h"
 #include "virtualphone/model/snapshot_store.h"
 
 #include <gtest/gtest.h>
-#include <objbase.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 namespace vphone {
 namespace {
@@ -47,25 +48,15 @@ void ExpectSameData(const DataPtr &a, const DataPtr &b, const std::wstring &id) 
 
 void ExpectSameObject(const PhoneObject &a, const PhoneObject &b) {
     const std::string id = testing::PrintToString(a.id);
-    EXPECT_EQ(a.kind, b.kind) << id;
-    EXPECT_EQ(a.id, b.id) << id;
-    EXPECT_EQ(a.parentId, b.parentId) << id;
-    EXPECT_EQ(a.storageId, b.storageId) << id;
-    EXPECT_EQ(a.name, b.name) << id;
-    EXPECT_EQ(a.originalFileName, b.originalFileName) << id;
-    EXPECT_EQ(a.persistentId, b.persistentId) << id;
-    EXPECT_EQ(a.contentType, b.contentType) << id;
-    EXPECT_EQ(a.format, b.format) << id;
+    const auto fields = [](const PhoneObject &o) {
+        return std::tie(o.kind, o.id, o.parentId, o.storageId, o.name, o.originalFileName, o.persistentId,
+                        o.contentType, o.format, o.hidden, o.canDelete, o.handle, o.capacity, o.used, o.hostFolder,
+                        o.references);
+    };
+    EXPECT_EQ(fields(a), fields(b)) << id;
     EXPECT_EQ(std::memcmp(&a.dateModified, &b.dateModified, sizeof(double)), 0) << id;
-    EXPECT_EQ(a.hidden, b.hidden) << id;
-    EXPECT_EQ(a.canDelete, b.canDelete) << id;
-    EXPECT_EQ(a.handle, b.handle) << id;
-    EXPECT_EQ(a.capacity, b.capacity) << id;
-    EXPECT_EQ(a.used, b.used) << id;
-    EXPECT_EQ(a.hostFolder, b.hostFolder) << id;
     ExpectSameData(a.data, b.data, a.id);
     ExpectSameData(a.thumbnail, b.thumbnail, a.id);
-    EXPECT_EQ(a.references, b.references) << id;
     ASSERT_EQ(a.extra.size(), b.extra.size()) << id;
     for (std::size_t i = 0; i < a.extra.size(); ++i) {
         EXPECT_TRUE(SameKey(a.extra[i].first, b.extra[i].first)) << id;
@@ -77,13 +68,7 @@ void ExpectSameObject(const PhoneObject &a, const PhoneObject &b) {
 
 class KeptPhone : public testing::Test {
 protected:
-    void SetUp() override {
-        GUID guid{};
-        ASSERT_EQ(CoCreateGuid(&guid), S_OK);
-        wchar_t name[40];
-        StringFromGUID2(guid, name, 40);
-        folder_ = (std::filesystem::temp_directory_path() / (L"vphone-kept-" + std::wstring(name))).wstring();
-    }
+    void SetUp() override { folder_ = vphone_test::MakeScratchFolder(L"vphone-kept-"); }
     void TearDown() override {
         std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);

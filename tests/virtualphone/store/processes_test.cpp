@@ -9,7 +9,6 @@
 #include "win/unique_any.h"
 
 #include <gtest/gtest.h>
-#include <objbase.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -49,11 +48,7 @@ struct Process {
 class PhoneOfProcesses : public testing::Test {
 protected:
     void SetUp() override {
-        GUID guid{};
-        ASSERT_EQ(CoCreateGuid(&guid), S_OK);
-        wchar_t name[40];
-        StringFromGUID2(guid, name, 40);
-        folder_ = fs::temp_directory_path() / (L"vphone-processes-" + std::wstring(name));
+        folder_ = vphone_test::MakeScratchFolder(L"vphone-processes-");
         fs::create_directories(folder_ / L"host");
         fs::create_directories(folder_ / L"work");
         std::ofstream(folder_ / L"test.phone") << "friendly-name Processes\n"
