@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <unordered_map>
 
 namespace vphone {
 namespace {
@@ -136,25 +137,28 @@ HRESULT SyncChildren(PhoneContent &content, const PhoneObject &folder, const std
     HRESULT hr = ReadEntries(path, &entries);
     if (FAILED(hr)) return hr;
     const std::wstring folderId = folder.id;  // content changes below
+    // Entries by name, each taken out once an object stands for it: a large folder stays one pass.
+    std::unordered_map<std::wstring_view, const HostEntry *> unclaimed;
+    for (const HostEntry &entry : entries) unclaimed.emplace(entry.name, &entry);
     for (const std::wstring &childId : std::vector<std::wstring>(content.Find(folderId)->children)) {
         PhoneObject &child = content.Find(childId)->object;
-        const auto entry = std::find_if(entries.begin(), entries.end(), [&](const HostEntry &e) { return e.name == child.PathName(); });
-        if (entry != entries.end() && Matches(child, *entry)) {
-            entries.erase(entry);
-            continue;
-        }
+        const auto found = unclaimed.find(child.PathName());
+        const HostEntry *entry = found == unclaimed.end() ? nullptr : found->second;
+        if (entry) unclaimed.erase(found);
+        if (entry && Matches(child, *entry)) continue;
         *differs = true;
         if (!apply) return S_OK;
-        if (entry != entries.end() && child.IsContainer() == entry->folder) {
+        if (entry && child.IsContainer() == entry->folder) {
             Follow(content, child, path + L"\\" + entry->name, *entry);
-            entries.erase(entry);
         } else {
             content.Remove(childId, removed);
+            if (entry) unclaimed.emplace(entry->name, entry);  // another kind now: a new object
         }
     }
-    // What is left are files and folders the phone has no object for yet.
-    if (!entries.empty()) *differs = true;
-    for (const HostEntry &entry : apply ? entries : std::vector<HostEntry>()) {
+    // What is left are files and folders the phone has no object for yet, taken in the folder's order.
+    if (!unclaimed.empty()) *differs = true;
+    for (const HostEntry &entry : entries) {
+        if (!apply || !unclaimed.contains(entry.name)) continue;
         std::wstring id;
         hr = content.Add(ObjectFor(entry, folderId), &id);
         if (FAILED(hr)) return hr;

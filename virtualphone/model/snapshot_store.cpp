@@ -109,8 +109,14 @@ HRESULT ReplaceFile(const std::wstring &path, const std::wstring &newPath, const
         DWORD written = 0;
         if (!file || !WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) return LastError();
     }
-    if (!MoveFileExW(newPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return LastError();
-    return S_OK;
+    // A program of this computer that glances at the file (a search indexer, a virus scanner) keeps
+    // it from being replaced for a moment.
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(newPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return S_OK;
+        const DWORD error = GetLastError();
+        if (attempt == 20 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) return HRESULT_FROM_WIN32(error);
+        Sleep(10);
+    }
 }
 
 // The data files of the phone's own that content holds, by path.

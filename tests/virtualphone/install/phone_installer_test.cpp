@@ -180,6 +180,8 @@ TEST_F(PhoneInstaller, CommandLineInstallsListsAndUninstalls) {
     EXPECT_EQ(RegisteredServer(&server), S_OK);
     EXPECT_EQ(server, kServer) << "the server beside the program is registered by default";
     EXPECT_EQ(RunInstaller(L"list"), 0u);
+    EXPECT_EQ(RunInstaller(std::wstring(L"reset ") + kName), 0u);
+    EXPECT_EQ(RunInstaller(L"reset no-such-phone"), 1u);
     EXPECT_EQ(RunInstaller(std::wstring(L"uninstall ") + kName), 0u);
     EXPECT_FALSE(Listed());
 
