@@ -14,7 +14,8 @@
  *
  * Who frees what:
  *   - the text of WPD_Media_GetFolderListing comes from fieldrec.dll: release it with FieldrecFree
- *     (declared in fieldrec.h);
+ *     (declared in fieldrec.h); with a fieldrec.dll that has no FieldrecFree, the way that library
+ *     says, and then also a text that a failed listing hands over;
  *   - the text of WPD_Media_GetPlaylist is a locked global memory block: GlobalHandle, GlobalUnlock,
  *     GlobalFree;
  *   - the text of WPD_ATRead belongs to the handle and stays valid until the next WPD_ATRead,
@@ -210,10 +211,16 @@ ORVIK_IMPORT WPD_ERROR ORVIK_CALL WPD_InstallApp(void *handle, wchar_t const *lo
 
 /*
  * Media calls. Device paths look like \Card\Music\song.mp3: the first component is a storage, the
- * components match case-sensitively, the empty path is the root (the storages).
+ * components match case-sensitively, the empty path is the root (the storages). The last component
+ * finds an object by the name listings show or by the name it was sent with.
  * Flags: 2 = refuse with WPD_ERROR_BUSY while the desktop media player synchronises the phone;
- *        4 = replace an existing object (PutFile, PutPlaylist);
+ *        4 = replace an existing object (PutFile, PutPlaylist): the old object goes once the new one
+ *            is complete on the phone (USAGE.md has the one exception);
  *        1 = storage-relative M3U lines (PutPlaylist).
+ *
+ * Names in listings and playlist entries are the phone's text: a name may be "..", hold characters
+ * Windows refuses in file names, or differ from another only in case. Make a name safe before
+ * building a local path from it.
  *
  * Folder listing: one record per entry, each field a content line NAME:VALUE CR LF:
  *   BEGIN:VNOTE, X_FB_NAME (UTF-8), X_FB_ITEM (folder|playlist|file), X_FB_SIZE, X_FB_DATE

@@ -208,18 +208,27 @@ HRESULT CFolderList::CreateObjectValues(const ObjectRecord &record, ComPtr<IPort
 }
 
 HRESULT CFolderList::DeleteDeviceObject(IPortableDeviceContent *content, const ObjectRecord &record) const {
+    return DeleteObjectById(content, record.objectId);
+}
+
+HRESULT CFolderList::DeleteObjectById(IPortableDeviceContent *content, const wchar_t *objectId) {
     ComPtr<IPortableDevicePropVariantCollection> ids;
     RETURN_IF_FAILED_LOG(CreatePropVariantCollection(ids),
                          "Failed to create instance of IPortableDevicePropVariantCollection, hr = %08x");
     // The collection keeps its own copy of the value.
     PROPVARIANT id = {};
     id.vt = VT_LPWSTR;
-    id.pwszVal = const_cast<wchar_t *>(record.objectId);
+    id.pwszVal = const_cast<wchar_t *>(objectId);
     RETURN_IF_FAILED_LOG(ids->Add(&id), "Adding the object ID to the collection failed, hr = %08x");
     const HRESULT hr = content->Delete(wpd::PORTABLE_DEVICE_DELETE_WITH_RECURSION, ids.Get(), nullptr);
     if (FAILED(hr)) {
-        LogLine(1, "Failed to delete object with ID = %S, hr = %08x", record.objectId, static_cast<unsigned>(hr));
+        LogLine(1, "Failed to delete object with ID = %S, hr = %08x", objectId, static_cast<unsigned>(hr));
         return hr;
+    }
+    // S_FALSE: the phone kept some of it (a protected object and the folders above it).
+    if (hr == S_FALSE) {
+        LogLine(1, "Object with ID = %S was deleted only in part, some of it stayed on the phone", objectId);
+        return E_FAIL;
     }
     return S_OK;
 }

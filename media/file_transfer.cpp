@@ -4,6 +4,7 @@
 #include "log/hr_log.h"
 #include "media/folder_list.h"
 #include "media/local_file.h"
+#include "media/stream_copy.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -30,10 +31,21 @@ HRESULT CFolderList::ReceiveFile(const Target &source, const wchar_t *localPath,
     LocalDownload file(localPath);
     RETURN_IF_FAILED(file.Create());
     // A thumbnail is measured against its object's size too.
-    const HRESULT copied = StreamCopy(file.Stream(), stream.Get(), optimalSize, source.record.size);
+    unsigned long long received = 0;
+    const HRESULT copied = StreamCopy(file.Stream(), stream.Get(), optimalSize, source.record.size, &received);
     RETURN_IF_FAILED_LOG(copied, "Copying the file failed, hr = %08x");
     // Cancelled by the host: the partial file goes, and the host's earlier file stays.
     if (copied == S_FALSE) return S_OK;
+    // Less data than the object's size announced is not the object (more is: a growing file's size
+    // may lag behind it).
+    const bool wholeObject = IsEqualGUID(resourceKey.fmtid, wpd::WPD_RESOURCE_DEFAULT.fmtid) &&
+                             resourceKey.pid == wpd::WPD_RESOURCE_DEFAULT.pid;
+    if (wholeObject && received < source.record.size) {
+        constexpr HRESULT kShortData = HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
+        LogLine(1, "The phone sent %s of the %s bytes of the file, hr = %08x", DecimalText(received).text,
+                DecimalText(source.record.size).text, static_cast<unsigned>(kShortData));
+        return kShortData;
+    }
     return file.Finish();
 }
 
@@ -52,31 +64,30 @@ HRESULT CFolderList::SendFile(const Target &existing, const wchar_t *remotePath,
     ComPtr<IStream> local;
     unsigned long long size = 0;
     RETURN_IF_FAILED(OpenLocalSource(localPath, local, size));
-    if (existing.found) {
-        RETURN_IF_FAILED_LOG(DeleteDeviceObject(existing.content.Get(), existing.record),
-                             "DeleteDeviceObject failed, hr = %08x");
-    }
     // Named and typed by the device path, never by the local file.
     ObjectRecord record = {};
     PrepareNewObject(record, FALSE, remotePath);
+    RETURN_IF_FAILED(CreateInPlaceOf(existing, record, [&](NewObject &object) {
+        return UploadFile(existing.content.Get(), local.Get(), size, object);
+    }));
+    RefreshFolderList();
+    return S_OK;
+}
+
+HRESULT CFolderList::UploadFile(IPortableDeviceContent *content, IStream *local, unsigned long long size,
+                                NewObject &object) {
     ComPtr<IPortableDeviceValues> values;
-    RETURN_IF_FAILED_LOG(CreateObjectValues(record, values), "CreateObjectValues failed, hr = %08x");
+    RETURN_IF_FAILED_LOG(CreateObjectValues(object.names, values), "CreateObjectValues failed, hr = %08x");
     RETURN_IF_FAILED_LOG(values->SetUnsignedLargeIntegerValue(wpd::WPD_OBJECT_SIZE, size),
                          "SetUnsignedLargeIntegerValue failed, hr = %08x");
     ComPtr<IStream> created;
     DWORD optimalSize = 0;
-    RETURN_IF_FAILED_LOG(existing.content->CreateObjectWithPropertiesAndData(values.Get(), &created, &optimalSize, nullptr),
-                         "CreateObjectWithPropertiesAndData failed, hr = %08x");
+    const HRESULT hr = content->CreateObjectWithPropertiesAndData(values.Get(), &created, &optimalSize, nullptr);
+    object.refused = FAILED(hr);
+    RETURN_IF_FAILED_LOG(hr, "CreateObjectWithPropertiesAndData failed, hr = %08x");
     ComPtr<IPortableDeviceDataStream> data;
     RETURN_IF_FAILED_LOG(created.As(&data), "QueryInterface on IPortableDeviceDataStream failed, hr = %08x");
-    const HRESULT copied = StreamCopy(data.Get(), local.Get(), optimalSize, size);
-    RETURN_IF_FAILED_LOG(copied, "StreamCopy failed, hr = %08x");
-    if (copied == S_FALSE) {
-        // Cancelled by the host: the phone gets no object that looks complete.
-        RETURN_IF_FAILED_LOG(data->Revert(), "Reverting the cancelled copy failed, hr = %08x");
-    } else {
-        RETURN_IF_FAILED_LOG(data->Commit(STGC_DEFAULT), "Commit failed, hr = %08x");
-    }
-    RefreshFolderList();
-    return S_OK;
+    const HRESULT copied = StreamCopy(data.Get(), local, optimalSize, size);
+    if (FAILED(copied)) LogLine(1, "StreamCopy failed, hr = %08x", static_cast<unsigned>(copied));
+    return FinishUpload(content, data.Get(), copied, object);
 }

@@ -9,7 +9,9 @@
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "device/wpd_api.h"
@@ -77,8 +79,9 @@ public:
     // Names and types an object about to be created under folderId_; record is zeroed by the caller.
     void PrepareNewObject(ObjectRecord &record, BOOL isFolder, const wchar_t *devicePath) const;
     HRESULT CreateObjectValues(const ObjectRecord &record, Microsoft::WRL::ComPtr<IPortableDeviceValues> &values) const;
-    // Deletes the object with everything below it.
+    // Deletes the object with everything below it; a delete that leaves part of it is a failure.
     HRESULT DeleteDeviceObject(IPortableDeviceContent *content, const ObjectRecord &record) const;
+    static HRESULT DeleteObjectById(IPortableDeviceContent *content, const wchar_t *objectId);
 
     // Resolves a device path and lists that folder (the storages for the root) into list; on success
     // the current location is that folder.
@@ -104,37 +107,66 @@ public:
 
     // Copies source into destination in chunks, reporting to the host's monitor after each one. S_OK
     // at the end of the data, S_FALSE when the host cancelled; a chunk size of 0 takes a fixed size.
-    HRESULT StreamCopy(IStream *destination, IStream *source, DWORD chunkSize, unsigned long long totalSize);
+    // copied, when given, receives the bytes written.
+    HRESULT StreamCopy(IStream *destination, IStream *source, DWORD chunkSize, unsigned long long totalSize,
+                       unsigned long long *copied = nullptr);
+
+    // An object on its way to the phone: what it is named and typed, the objects of its name that were
+    // in its folder before it (an upload that cannot be reverted is told from them), and once it is
+    // complete its id. refused tells that the phone refused the object itself, before any of its data.
+    struct NewObject {
+        ObjectRecord names;
+        std::vector<std::wstring> before;
+        std::wstring id;
+        bool refused = false;
+    };
 
     // Playlist steps. Items are in text order; while writing, an item's name is its M3U line.
     HRESULT ParsePlaylistText(std::vector<ObjectRecord> &items, wchar_t *text, unsigned long flags);
     static HRESULT AddPlaylistReferences(IPortableDeviceContent *content, IPortableDeviceValues *values,
-                                         const std::vector<ObjectRecord> &items);
-    static HRESULT WritePlaylistData(IPortableDeviceContent *content, IPortableDeviceValues *values,
-                                     const std::vector<ObjectRecord> &items, const GUID &format);
-    static HRESULT WriteM3uPlaylist(IPortableDeviceContent *content, IPortableDeviceValues *values,
-                                    const std::vector<ObjectRecord> &items);
+                                         const std::vector<ObjectRecord> &items, NewObject &playlist);
+    HRESULT WritePlaylistData(IPortableDeviceContent *content, IPortableDeviceValues *values,
+                              const std::vector<ObjectRecord> &items, NewObject &playlist);
+    HRESULT WriteM3uPlaylist(IPortableDeviceContent *content, IPortableDeviceValues *values,
+                             const std::vector<ObjectRecord> &items, NewObject &playlist);
     HRESULT GetPlaylistReferences(IPortableDeviceContent *content, std::vector<ObjectRecord> &items,
                                   const wchar_t *objectId);
     HRESULT ReadPlaylistData(IPortableDeviceContent *content, std::vector<ObjectRecord> &items,
-                             const wchar_t *objectId, const GUID &format) const;
-    // Lines are taken relative to the current storage.
-    HRESULT ParseM3uPlaylist(std::vector<ObjectRecord> &items, const char *text, size_t length) const;
+                             const wchar_t *objectId, const GUID &format, bool utf8) const;
+    // Lines that start with a separator are taken from the current storage, others from the current
+    // folder (the playlist's); "#" lines are directives. The text is UTF-8 when it is valid UTF-8 (or
+    // utf8 says so), else in the ANSI code page.
+    HRESULT ParseM3uPlaylist(std::vector<ObjectRecord> &items, const char *text, size_t length, bool utf8) const;
     // The host's text: a locked global memory block, or null for no items.
     static HRESULT BuildTextPlaylist(wchar_t **text, const std::vector<ObjectRecord> &items);
 
 private:
-    // The object a media operation works on, as the look-up left it.
+    // The object a media operation works on, as the look-up left it, and every object its name names.
     struct Target {
         Microsoft::WRL::ComPtr<IPortableDeviceContent> content;
         ObjectRecord record;
         BOOL found;
+        std::vector<std::wstring> sameNamed;
     };
+    // One attempt at sending a new object: S_OK once it is complete on the phone, S_FALSE when the host
+    // cancelled; either way a failed or cancelled attempt leaves nothing on the phone.
+    using Creation = std::function<HRESULT(NewObject &object)>;
+
+    static bool IsNamed(const ObjectRecord &entry, const wchar_t *name);
     // The start of every operation on one object: the guard when the flags ask for it, a path that
     // names an object, and the look-up, which makes the path's folder the current location.
     HRESULT FindTarget(const wchar_t *path, BOOL wantFolder, unsigned long flags, Target &target);
     HRESULT ReceiveFile(const Target &source, const wchar_t *localPath, const PROPERTYKEY &resourceKey);
     HRESULT SendFile(const Target &existing, const wchar_t *remotePath, const wchar_t *localPath);
+    HRESULT UploadFile(IPortableDeviceContent *content, IStream *local, unsigned long long size, NewObject &object);
+    // Creates the object of record through create, in place of the target when it exists: the old
+    // object goes only once the new one is complete.
+    HRESULT CreateInPlaceOf(const Target &existing, const ObjectRecord &record, const Creation &create);
+    HRESULT DropReplaced(const Target &existing, const std::wstring &newId) const;
+    // Commits an upload whose data went as copied says, or removes what it left on the phone.
+    HRESULT FinishUpload(IPortableDeviceContent *content, IPortableDeviceDataStream *data, HRESULT copied,
+                         NewObject &object);
+    HRESULT DiscardUpload(IPortableDeviceContent *content, IPortableDeviceDataStream *data, const NewObject &object);
     WPD_ERROR DeleteObjectAt(const wchar_t *path, unsigned long flags, BOOL wantFolder);
     HRESULT CreatePlaylist(const Target &existing, const wchar_t *path, wchar_t *text, unsigned long flags);
 

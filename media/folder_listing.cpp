@@ -89,9 +89,11 @@ HRESULT CFolderList::BuildFolderListing(char **listing, const std::vector<Object
         }};
         for (const auto &[fieldName, value] : fields) {
             if (!records.AddField(&text, &length, fieldName, value)) {
-                records.Free(text);
                 LogLine(1, "Adding field %s to the listing failed, hr = %08x", fieldName,
                         static_cast<unsigned>(E_OUTOFMEMORY));
+                // What only the record library could release goes to the host, which releases
+                // listings the way that library says.
+                if (!records.Free(text) && text) *listing = text;
                 return E_OUTOFMEMORY;
             }
         }

@@ -3,14 +3,32 @@
 #include <shlwapi.h>
 
 #include <atomic>
+#include <string_view>
 
 #include "log/hr_log.h"
 
 using Microsoft::WRL::ComPtr;
 
+std::wstring LocalPathForm(const wchar_t *path) {
+    if (!path || !*path) return {};
+    constexpr std::wstring_view kLongPrefix = L"\\\\?\\";
+    if (std::wstring_view(path).starts_with(kLongPrefix)) return path;
+    const DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);
+    if (needed == 0) return {};
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(path, needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return {};
+    full.resize(length);
+    if (full.size() < MAX_PATH) return full;
+    // \\server\share\... becomes \\?\UNC\server\share\...
+    if (full.starts_with(L"\\\\")) return std::wstring(kLongPrefix) + L"UNC" + full.substr(1);
+    return std::wstring(kLongPrefix) + full;
+}
+
 HRESULT OpenLocalSource(const wchar_t *path, ComPtr<IStream> &stream, unsigned long long &size) {
-    const HRESULT hr = path && *path ? SHCreateStreamOnFileW(path, STGM_READ, stream.ReleaseAndGetAddressOf())
-                                     : E_INVALIDARG;
+    const std::wstring local = LocalPathForm(path);
+    const HRESULT hr = !local.empty() ? SHCreateStreamOnFileW(local.c_str(), STGM_READ, stream.ReleaseAndGetAddressOf())
+                                      : E_INVALIDARG;
     RETURN_IF_FAILED_LOG(hr, "SHCreateStreamOnFile failed, hr = %08x");
     STATSTG stat = {};
     RETURN_IF_FAILED_LOG(stream->Stat(&stat, STATFLAG_NONAME), "Getting the size of the local file failed, hr = %08x");
@@ -18,7 +36,7 @@ HRESULT OpenLocalSource(const wchar_t *path, ComPtr<IStream> &stream, unsigned l
     return S_OK;
 }
 
-LocalDownload::LocalDownload(const wchar_t *target) : target_(target ? target : L"") {}
+LocalDownload::LocalDownload(const wchar_t *target) : target_(LocalPathForm(target)) {}
 
 LocalDownload::~LocalDownload() {
     // The file must be closed before it can go.
@@ -31,8 +49,9 @@ HRESULT LocalDownload::Create() {
     HRESULT hr = E_INVALIDARG;
     if (!target_.empty()) {
         // Beside the target, so that putting it in place is a rename on the same volume.
-        const std::wstring partial = target_ + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                     std::to_wstring(++downloads) + L".partial";
+        const std::wstring folder = target_.substr(0, target_.find_last_of(L'\\') + 1);
+        const std::wstring partial = LocalPathForm((folder + L"~orvik-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                                    std::to_wstring(++downloads) + L".partial").c_str());
         hr = SHCreateStreamOnFileEx(partial.c_str(), STGM_WRITE | STGM_SHARE_DENY_WRITE | STGM_FAILIFTHERE,
                                     FILE_ATTRIBUTE_NORMAL, TRUE, nullptr, stream_.ReleaseAndGetAddressOf());
         if (SUCCEEDED(hr)) partial_ = partial;

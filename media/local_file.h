@@ -8,6 +8,11 @@
 
 #include <string>
 
+// The form of a local path that Windows' file functions take whatever its length: a full path, in the
+// "\\?\" form once it reaches MAX_PATH characters (the limit of the plain form). Empty when the path
+// cannot be made full.
+std::wstring LocalPathForm(const wchar_t *path);
+
 // Opens path for reading and gives its size; paths are taken whole, whatever their length.
 HRESULT OpenLocalSource(const wchar_t *path, Microsoft::WRL::ComPtr<IStream> &stream, unsigned long long &size);
 
@@ -19,14 +24,15 @@ public:
     // An unfinished download leaves the host's earlier file, if any, as it was.
     ~LocalDownload();
 
-    // A new file beside the target.
+    // A new file beside the target, under a short name, so that the partial file of a target below
+    // MAX_PATH stays below it too.
     HRESULT Create();
     IStream *Stream() const { return stream_.Get(); }
     // Commits the data and replaces the target with it.
     HRESULT Finish();
 
 private:
-    std::wstring target_;
-    std::wstring partial_;  // empty once nothing is left to remove
+    std::wstring target_;   // in LocalPathForm
+    std::wstring partial_;  // in LocalPathForm; empty once nothing is left to remove
     Microsoft::WRL::ComPtr<IStream> stream_;
 };

@@ -31,6 +31,12 @@ HRESULT CFolderList::FindTarget(const wchar_t *path, BOOL wantFolder, unsigned l
     target.record = {};
     RETURN_IF_FAILED_LOG(FindRemoteFile(path, wantFolder, target.content, target.record, target.found),
                          "FindRemoteFile failed, hr = %08x");
+    const wchar_t *separator = wcsrchr(path, L'\\');
+    const wchar_t *name = separator ? separator + 1 : path;
+    target.sameNamed.clear();
+    for (const ObjectRecord &entry : items_) {
+        if (IsNamed(entry, name)) target.sameNamed.emplace_back(entry.objectId);
+    }
     return S_OK;
 }
 

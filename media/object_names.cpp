@@ -28,12 +28,14 @@ void CFolderList::FillObjectNames(ObjectRecord &record, IPortableDeviceValues *v
         FormatFromExtension(record.originalFileName, record.format);
     }
 
-    // Files of a known format are shown with that format's extension; everything else by its original
-    // file name when it has one.
+    // Files of a known format are shown with that format's extension, unless their name ends in one of
+    // its extensions already, as phones that name files with their extension do (IMG_0001.JPG);
+    // everything else by its original file name when it has one.
     CopyBounded(record.listingName, record.name);
     if (const FileType *row = FileTypeOfFormat(record.format)) {
-        const wchar_t *dot = wcsrchr(record.listingName, L'.');
-        if (!dot || wcscmp(dot, row->extension) != 0) AppendBounded(record.listingName, row->extension);
+        GUID named;
+        FormatFromExtension(record.listingName, named);
+        if (!IsEqualGUID(named, record.format)) AppendBounded(record.listingName, row->extension);
     } else if (record.originalFileName[0]) {
         CopyBounded(record.listingName, record.originalFileName);
     }

@@ -115,13 +115,19 @@ HRESULT CFolderList::FindRemoteFile(const wchar_t *path, BOOL wantFolder, ComPtr
     RETURN_IF_FAILED_LOG(hr, "Getting device content failed, hr = %08x");
 
     const auto item = std::find_if(items_.begin(), items_.end(), [&](const ObjectRecord &entry) {
-        return !entry.isFolder == !wantFolder && wcscmp(entry.listingName, name) == 0;
+        return !entry.isFolder == !wantFolder && IsNamed(entry, name);
     });
     if (item != items_.end()) {
         record = *item;
         found = TRUE;
     }
     return hr;
+}
+
+// The name shown in listings, and the name the object was sent with: a path a successful upload used
+// finds its object again, whatever name the phone gives it.
+bool CFolderList::IsNamed(const ObjectRecord &entry, const wchar_t *name) {
+    return wcscmp(entry.listingName, name) == 0 || wcscmp(entry.originalFileName, name) == 0;
 }
 
 HRESULT CFolderList::GetObjectFullPath(wchar_t (&path)[kNameChars], IPortableDeviceProperties *properties,

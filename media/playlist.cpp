@@ -1,5 +1,7 @@
 // Playlists: written as references to the objects of their lines, or as M3U data when the phone
 // refuses references, and read back the same two ways.
+#include <shlwapi.h>
+
 #include <array>
 
 #include "device/cwpd.h"
@@ -35,24 +37,22 @@ HRESULT CFolderList::CreatePlaylist(const Target &existing, const wchar_t *path,
     PrepareNewObject(playlist, FALSE, path);
     std::vector<ObjectRecord> items;
     RETURN_IF_FAILED_LOG(ParsePlaylistText(items, text, flags), "Failed to parse the playlist text, hr = %08x");
-    // Only a playlist whose every line resolved replaces the old one.
-    if (existing.found) {
-        RETURN_IF_FAILED_LOG(DeleteDeviceObject(existing.content.Get(), existing.record),
-                             "DeleteDeviceObject failed, hr = %08x");
-    }
-    ComPtr<IPortableDeviceValues> values;
-    RETURN_IF_FAILED_LOG(CreateObjectValues(playlist, values), "CreateObjectValues failed, hr = %08x");
-    if (FAILED(AddPlaylistReferences(existing.content.Get(), values.Get(), items))) {
+    // Only a playlist whose every line resolved replaces the old one, and only once it is complete.
+    IPortableDeviceContent *content = existing.content.Get();
+    RETURN_IF_FAILED(CreateInPlaceOf(existing, playlist, [&](NewObject &object) -> HRESULT {
+        ComPtr<IPortableDeviceValues> values;
+        RETURN_IF_FAILED_LOG(CreateObjectValues(object.names, values), "CreateObjectValues failed, hr = %08x");
+        if (SUCCEEDED(AddPlaylistReferences(content, values.Get(), items, object))) return S_OK;
         // A phone that refused the references is not sent them again with the data.
         values->RemoveValue(wpd::WPD_OBJECT_REFERENCES);
-        RETURN_IF_FAILED(WritePlaylistData(existing.content.Get(), values.Get(), items, playlist.format));
-    }
+        return WritePlaylistData(content, values.Get(), items, object);
+    }));
     RefreshFolderList();
     return S_OK;
 }
 
 HRESULT CFolderList::AddPlaylistReferences(IPortableDeviceContent *content, IPortableDeviceValues *values,
-                                           const std::vector<ObjectRecord> &items) {
+                                           const std::vector<ObjectRecord> &items, NewObject &playlist) {
     ComPtr<IPortableDevicePropVariantCollection> references;
     RETURN_IF_FAILED_LOG(CreatePropVariantCollection(references),
                          "Failed to create instance of IPortableDevicePropVariantCollection, hr = %08x");
@@ -71,8 +71,10 @@ HRESULT CFolderList::AddPlaylistReferences(IPortableDeviceContent *content, IPor
                                                                               references.Get()),
                          "SetIPortableDevicePropVariantCollectionValue failed, hr = %08x");
     win::UniqueCoTaskMemString objectId;
-    RETURN_IF_FAILED_LOG(content->CreateObjectWithPropertiesOnly(values, objectId.put()),
-                         "CreateObjectWithPropertiesOnly failed, hr = %08x");
+    const HRESULT hr = content->CreateObjectWithPropertiesOnly(values, objectId.put());
+    playlist.refused = FAILED(hr);
+    RETURN_IF_FAILED_LOG(hr, "CreateObjectWithPropertiesOnly failed, hr = %08x");
+    if (objectId) playlist.id = objectId.get();
     return S_OK;
 }
 
@@ -89,8 +91,11 @@ WPD_ERROR CFolderList::GetPlaylist(const wchar_t *path, wchar_t **text, unsigned
 
     std::vector<ObjectRecord> items;
     hr = GetPlaylistReferences(playlist.content.Get(), items, playlist.record.objectId);
-    if (FAILED(hr)) {
-        hr = ReadPlaylistData(playlist.content.Get(), items, playlist.record.objectId, playlist.record.format);
+    // An empty list may be all a phone answers (Android's does, for every playlist): a playlist that
+    // has data keeps its entries there.
+    if (FAILED(hr) || (items.empty() && playlist.record.size > 0)) {
+        hr = ReadPlaylistData(playlist.content.Get(), items, playlist.record.objectId, playlist.record.format,
+                              lstrcmpiW(PathFindExtensionW(path), L".m3u8") == 0);
     }
     if (FAILED(hr)) {
         LogLine(1, "Failed to read playlist %S, hr = %08x", path, static_cast<unsigned>(hr));

@@ -51,12 +51,18 @@ HRESULT RecordLibrary::Load() {
     if (!module_) return LastErrorResult();
     addField_ = ProcOf<FieldrecAddFieldProc>(module_.get(), "FieldrecAddField");
     free_ = ProcOf<FieldrecFreeProc>(module_.get(), "FieldrecFree");
-    if (!addField_ || !free_) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    if (!addField_) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
     return S_OK;
 }
 
 bool RecordLibrary::AddField(char **text, unsigned long *length, const char *name, const char *value) const {
-    return addField_(text, length, name, value) != 0;
+    const unsigned long before = *length;
+    addField_(text, length, name, value);
+    return *text && *length > before;
 }
 
-void RecordLibrary::Free(char *text) const { free_(text); }
+bool RecordLibrary::Free(char *text) const {
+    if (!free_) return false;
+    free_(text);
+    return true;
+}

@@ -8,15 +8,7 @@
 #include "log/log_line.h"
 #include "media/folder_list.h"
 
-namespace {
-
-// The log formats like wsprintf, which has no 64-bit conversion.
-struct DecimalText {
-    explicit DecimalText(unsigned long long value) { *std::to_chars(text, text + sizeof text - 1, value).ptr = '\0'; }
-    char text[24];
-};
-
-}  // namespace
+DecimalText::DecimalText(unsigned long long value) { *std::to_chars(text, text + sizeof text - 1, value).ptr = '\0'; }
 
 unsigned long ProgressPercent(unsigned long long moved, unsigned long long total) {
     if (total == 0) return moved ? 100 : 0;
@@ -60,7 +52,7 @@ bool ProgressReport::Cancelled(unsigned long long moved) {
 }
 
 HRESULT CFolderList::StreamCopy(IStream *destination, IStream *source, DWORD chunkSize,
-                                unsigned long long totalSize) {
+                                unsigned long long totalSize, unsigned long long *copiedBytes) {
     const DWORD size = ChunkSizeOr(chunkSize);
     const std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[size]);
     if (!buffer) {
@@ -68,7 +60,9 @@ HRESULT CFolderList::StreamCopy(IStream *destination, IStream *source, DWORD chu
         return E_OUTOFMEMORY;
     }
     ProgressReport progress(*device_, totalSize);
-    unsigned long long copied = 0;
+    unsigned long long uncounted = 0;
+    unsigned long long &copied = copiedBytes ? *copiedBytes : uncounted;
+    copied = 0;
     for (;;) {
         ULONG read = 0;
         HRESULT hr = source->Read(buffer.get(), size, &read);

@@ -7,6 +7,12 @@
 
 class CWpd;
 
+// A byte count as text for the log, which formats like wsprintf and has no 64-bit conversion.
+struct DecimalText {
+    explicit DecimalText(unsigned long long value);
+    char text[24];
+};
+
 // Chunk size when the platform gives no optimal transfer size.
 inline constexpr DWORD kFallbackChunkBytes = 256 * 1024;
 

@@ -11,6 +11,7 @@
 //   EXPECT_EQ(installed.LiveObjects(), 0);
 //   EXPECT_EQ(memory.OutstandingBlocks(), 0);
 //
+// A phone that behaves as Android's MTP responder: vphone::PhoneBuilder(vphone::AndroidProfile()).
 // Controls and records: phone->Controls() (faults, access, hidden phones, references, unreadable
 // properties, per-key SetValues errors, transfer sizes, short reads, transcript, client information).
 // Reading back: phone->Tree(), Find(), FindPath(), ReadData().

@@ -38,8 +38,9 @@ vphone::ObjectAttributes ModifiedAt(double date) {
 // example (in the opposite enumeration order), and a text file of no known type.
 class PhoneMediaTest : public orvik_test::PhoneTest {
 protected:
+    virtual vphone::PhoneProfile Profile() const { return vphone::DefaultProfile(); }
     std::shared_ptr<vphone::Phone> MakePhone() override {
-        vphone::PhoneBuilder builder = orvik_test::StandardPhone();
+        vphone::PhoneBuilder builder = orvik_test::StandardPhone(Profile());
         builder.Storage(L"Phone", 3 * kGiB)
             .Folder(L"\\Card\\Music\\Live", ModifiedAt(OleDate(2008, 2, 1, 9, 30, 0)))
             .Attributes(L"\\Card\\Music\\song.mp3", ModifiedAt(OleDate(2008, 3, 5, 14, 7, 9)))
@@ -99,24 +100,35 @@ const std::string kMusicListing =
     "BEGIN:VNOTE\r\nX_FB_NAME:Live\r\nX_FB_ITEM:folder\r\nX_FB_SIZE:0\r\nX_FB_DATE:20080201T093000\r\n"
     "X_FB_ATTRIBUT: \r\nEND:VNOTE\r\n";
 
-TEST_F(PhoneMediaTest, ListsAFolderInEnumerationOrder) {
+// Listings, paths and sizes read alike from a phone of either profile.
+class Listings : public PhoneMediaTest, public testing::WithParamInterface<vphone::PhoneProfile> {
+protected:
+    vphone::PhoneProfile Profile() const override { return GetParam(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Profiles, Listings, orvik_test::EachProfile(), orvik_test::ProfileName);
+
+TEST_P(Listings, ListsAFolderInEnumerationOrder) {
     EXPECT_EQ(Listing(L"\\Card\\Music"), kMusicListing);
     EXPECT_TRUE(Logged("FillFolderList Done"));
 }
 
-TEST_F(PhoneMediaTest, SpellingsOfOneFolderResolveAlike) {
+TEST_P(Listings, SpellingsOfOneFolderResolveAlike) {
     EXPECT_EQ(Listing(L"Card\\Music\\"), kMusicListing);
     EXPECT_EQ(Listing(L"\\Card\\\\Music"), kMusicListing);
 }
 
-TEST_F(PhoneMediaTest, EmptyFolderGivesOkAndANullPointer) {
+TEST_P(Listings, EmptyFolderGivesOkAndANullPointer) {
     EXPECT_EQ(Listing(L"\\Card\\Empty"), "(null)");
     EXPECT_EQ(Listing(L"\\Card\\Music\\\\Live"), "(null)");
-    // A file named like a folder component is taken as that folder, and nothing lies below it.
+}
+
+// A file whose name is a folder component is taken as that folder, and nothing lies below it.
+TEST_F(PhoneMediaTest, FileNamedLikeAFolderComponentIsTakenAsTheFolder) {
     EXPECT_EQ(Listing(L"\\Card\\Music\\song"), "(null)");
 }
 
-TEST_F(PhoneMediaTest, RootListsTheStoragesAsFolders) {
+TEST_P(Listings, RootListsTheStoragesAsFolders) {
     for (const wchar_t *root : {static_cast<const wchar_t *>(nullptr), L"", L"\\"}) {
         const std::string listing = Listing(root);
         EXPECT_EQ(Names(listing), (std::vector<std::string>{"Card", "Phone memory", "Phone"})) << listing;
@@ -124,11 +136,11 @@ TEST_F(PhoneMediaTest, RootListsTheStoragesAsFolders) {
     }
 }
 
-TEST_F(PhoneMediaTest, StorageTopLevelWithUtf8Names) {
+TEST_P(Listings, StorageTopLevelWithUtf8Names) {
     EXPECT_EQ(Names(Listing(L"\\Card")), (std::vector<std::string>{"Music", "Photos", "Empty", "Bj\xC3\xB6rk"}));
 }
 
-TEST_F(PhoneMediaTest, UnresolvedPathsFailAndLeaveThePointer) {
+TEST_P(Listings, UnresolvedPathsFailAndLeaveThePointer) {
     EXPECT_EQ(Listing(L"\\card", WPD_ERROR_FAILED), "(untouched)");
     EXPECT_TRUE(Logged("Path \\card not found, aborting folder listing"));
     EXPECT_TRUE(Logged("FillFolderList failed, hr = 80004005"));
@@ -137,7 +149,7 @@ TEST_F(PhoneMediaTest, UnresolvedPathsFailAndLeaveThePointer) {
     EXPECT_TRUE(Logged("Folder \"Studio\" in path \"Music\\Studio\\x\" not found, aborting folder listing"));
 }
 
-TEST_F(PhoneMediaTest, BusyDeviceMapsToBusy) {
+TEST_P(Listings, BusyDeviceMapsToBusy) {
     phone_->Controls().FailEveryCall("IPortableDevice::Capabilities", HRESULT_FROM_WIN32(ERROR_BUSY));
     EXPECT_EQ(Listing(L"\\Card\\Music", WPD_ERROR_BUSY), "(untouched)");
     unsigned __int64 bytes = 1;
@@ -145,7 +157,7 @@ TEST_F(PhoneMediaTest, BusyDeviceMapsToBusy) {
     EXPECT_EQ(bytes, 0u);
 }
 
-TEST_F(PhoneMediaTest, StorageSizesAddUpAbove4GiB) {
+TEST_P(Listings, StorageSizesAddUpAbove4GiB) {
     EXPECT_EQ(Bytes(WPD_Media_GetTotalMemory, nullptr), 12 * kGiB);
     EXPECT_EQ(Bytes(WPD_Media_GetTotalMemory, L"Card"), 8 * kGiB);
     EXPECT_EQ(Bytes(WPD_Media_GetTotalMemory, L"card\\Music"), 8 * kGiB);
@@ -157,7 +169,7 @@ TEST_F(PhoneMediaTest, StorageSizesAddUpAbove4GiB) {
     EXPECT_EQ(Bytes(WPD_Media_GetTotalMemory, L"phone MEMORY"), kGiB);
 }
 
-TEST_F(PhoneMediaTest, ListingAndSizesLeaveTheLocationAlone) {
+TEST_P(Listings, ListingAndSizesLeaveTheLocationAlone) {
     ASSERT_EQ(Listing(L"\\Card\\Music"), kMusicListing);
     EXPECT_EQ(Bytes(WPD_Media_GetTotalMemory, L"Phone"), 3 * kGiB);
     ASSERT_EQ(Listing(L"\\Card\\Music"), kMusicListing);
@@ -224,6 +236,20 @@ TEST_F(BrokenEnumeration, KeepsTheEntriesReadBeforeTheBreak) {
     ASSERT_EQ(WPD_Media_DeleteFile(handle_, L"track3.mp3", 0), WPD_ERROR_OK);
     EXPECT_FALSE(phone_->FindPath(L"\\Card\\Many\\track3.mp3"));
     EXPECT_TRUE(phone_->FindPath(L"\\Card\\Many\\track12.mp3"));
+}
+
+// Another client deletes an object between the listing of a folder's ids and the reading of its
+// properties: the listing, and every path through the folder, go on without it.
+TEST_P(Listings, AnEntryGoneBeforeItIsReadIsLeftOut) {
+    constexpr HRESULT kGone = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    // Three storages, the four folders of \Card, then the first entry of \Card\Music.
+    phone_->Controls().FailCall("IPortableDeviceProperties::GetValues", 3 + 4 + 1, kGone);
+    EXPECT_EQ(Names(Listing(L"\\Card\\Music")), std::vector<std::string>{"Live"});
+    const std::wstring song = *phone_->FindPath(L"\\Card\\Music\\song.mp3");
+    EXPECT_TRUE(Logged("Object " + std::string(song.begin(), song.end()) + " is gone, left out of the listing"));
+    // The second folder of \Card goes while \Card\Music\Live is looked up through \Card.
+    phone_->Controls().FailCall("IPortableDeviceProperties::GetValues", 3 + 2, kGone);
+    EXPECT_EQ(Listing(L"\\Card\\Music\\Live"), "(null)");
 }
 
 struct ListingFault {

@@ -4,8 +4,8 @@
 
 namespace orvik_test {
 
-vphone::PhoneBuilder StandardPhone() {
-    vphone::PhoneBuilder builder;
+vphone::PhoneBuilder StandardPhone(const vphone::PhoneProfile &profile) {
+    vphone::PhoneBuilder builder(profile);
     builder.Manufacturer(L"Orvik Test Works")
         .Model(L"Virtual One")
         .SerialNumber(L"ORVIKTEST01")
@@ -18,6 +18,10 @@ vphone::PhoneBuilder StandardPhone() {
         .File(L"\\Card\\Music\\song.mp3", vphone::PatternData(3145728))
         .Folder(L"\\Card\\Photos");
     return builder;
+}
+
+std::string ProfileName(const testing::TestParamInfo<vphone::PhoneProfile> &info) {
+    return std::string(info.param.name.begin(), info.param.name.end());
 }
 
 void PhoneTest::SetUp() {

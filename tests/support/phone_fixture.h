@@ -24,7 +24,12 @@ inline constexpr char kTestHardwareId[] = "USB\\VID_0FCE&PID_7E57";
 inline constexpr char kTestInstanceIdNarrow[] = "USB\\VID_0FCE&PID_7E57\\ORVIKTEST01";
 
 // A small phone: storages Card and Phone memory, a few folders and files.
-vphone::PhoneBuilder StandardPhone();
+vphone::PhoneBuilder StandardPhone(const vphone::PhoneProfile &profile = vphone::DefaultProfile());
+
+// Tests that hold on every profile run once on each: INSTANTIATE_TEST_SUITE_P(Profiles, Suite,
+// EachProfile(), ProfileName).
+inline auto EachProfile() { return testing::Values(vphone::DefaultProfile(), vphone::AndroidProfile()); }
+std::string ProfileName(const testing::TestParamInfo<vphone::PhoneProfile> &info);
 
 class PhoneTest : public testing::Test {
 protected:

@@ -10,28 +10,7 @@ namespace {
 constexpr wchar_t kA[] = L"\\Card\\Music\\a.mp3";
 constexpr wchar_t kB[] = L"\\Card\\Music\\b.mp3";
 
-class Playlists : public TransferTest {
-protected:
-    // The text the host receives, released the way a host releases it; "(null)" for no text.
-    std::wstring Read(const wchar_t *path, WPD_ERROR expected = WPD_ERROR_OK) {
-        wchar_t *text = nullptr;
-        EXPECT_EQ(WPD_Media_GetPlaylist(handle_, path, &text, 0), expected) << testing::PrintToString(Log());
-        if (!text) return L"(null)";
-        std::wstring copy(text);
-        HGLOBAL block = GlobalHandle(text);
-        EXPECT_NE(block, nullptr);
-        GlobalUnlock(block);
-        EXPECT_EQ(GlobalFree(block), nullptr);
-        return copy;
-    }
-    WPD_ERROR Put(const wchar_t *path, std::wstring text, unsigned long flags = 0) {
-        return WPD_Media_PutPlaylist(handle_, path, text.data(), flags);
-    }
-    std::string M3u(const wchar_t *path) const {
-        const Bytes bytes = PhoneData(path);
-        return std::string(bytes.begin(), bytes.end());
-    }
-};
+using Playlists = PlaylistCalls<TransferTest>;
 
 TEST_F(Playlists, ReferencesFollowTheTextAndTheBufferIsCutInPlace) {
     wchar_t text[] = L"\\Card\\Music\\b.mp3\r\n\\Card\\Music\\a.mp3";
@@ -68,10 +47,11 @@ TEST_F(Playlists, RefusedReferencesGiveM3uData) {
     EXPECT_FALSE(phone_->FindPath(L"\\Card\\Playlists\\x.wpl"));
 }
 
-TEST_F(Playlists, M3uDataIsReadRelativeToItsStorageInAnyChunkSize) {
+// "../Music/a.mp3" from the playlist's folder, "/Music/b.mp3" from its storage.
+TEST_F(Playlists, M3uDataIsReadFromItsFolderAndStorageInAnyChunkSize) {
     EXPECT_EQ(Read(L"\\Card\\Playlists\\old.m3u"), L"\\Card\\Music\\a.mp3\r\n\\Card\\Music\\b.mp3\r\n");
-    // Chunks smaller than the data, one that ends exactly at its end, and none from the platform.
-    for (DWORD chunk : {5u, 23u, 0u}) {
+    // Chunks smaller than the data, ones that end exactly at its end, and none from the platform.
+    for (DWORD chunk : {5u, 14u, 0u}) {
         phone_->Controls().SetTransferSizes(chunk, chunk);
         EXPECT_EQ(Read(L"\\Card\\Playlists\\old.m3u"), L"\\Card\\Music\\a.mp3\r\n\\Card\\Music\\b.mp3\r\n") << chunk;
     }
@@ -105,6 +85,50 @@ TEST_F(Playlists, ReplacingNeedsTheFlagAndAWorkingText) {
     ASSERT_EQ(Put(mix.c_str(), kA, 4), WPD_ERROR_OK);
     EXPECT_NE(IdOf(mix), before);
     EXPECT_EQ(Read(mix.c_str()), L"\\Card\\Music\\a.mp3\r\n");
+}
+
+// Playlists as phones and players write them: directives, UTF-8 with and without a byte-order mark,
+// ANSI text, CR LF and LF, lines from the playlist's folder and from its storage; an .m3u8 is UTF-8
+// whatever its bytes.
+struct PhoneM3u {
+    const char *name;
+    const wchar_t *path;
+    const wchar_t *entries;
+};
+
+class PhoneWrittenM3u : public PlaylistCalls<BothProfiles> {};
+
+TEST_P(PhoneWrittenM3u, GivesExactlyItsMemberPaths) {
+    constexpr wchar_t kCafe[] = L"\\Card\\Music\\Caf\u00e9.mp3\r\n";
+    constexpr wchar_t kNightSky[] = L"\\Card\\Music\\\u591c\u7a7a.mp3\r\n";
+    EXPECT_EQ(Read(L"\\Card\\Playlists\\utf8.m3u"), std::wstring(kCafe) + kNightSky + kCafe);
+    EXPECT_EQ(Read(L"\\Card\\Playlists\\plain.m3u"), std::wstring(kNightSky) + L"\\Card\\Music\\a.mp3\r\n");
+    EXPECT_EQ(Read(L"\\Card\\Playlists\\ansi.m3u"), std::wstring(kCafe));
+    EXPECT_EQ(Read(L"\\Card\\Playlists\\mark.m3u8"), std::wstring(L"\\Card\\Music\\Caf\ufffd.mp3\r\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, PhoneWrittenM3u, EachProfile(), ProfileName);
+
+// A phone that answers every playlist's references with an empty list, and takes none: playlists go
+// there as M3U data and come back from it.
+using AndroidPlaylists = PlaylistCalls<AndroidTransferTest>;
+
+TEST_F(AndroidPlaylists, AreWrittenAndReadAsM3u) {
+    ASSERT_EQ(Put(L"\\Card\\Playlists\\new.m3u", L"\\Card\\Music\\b.mp3\r\n\\Card\\Music\\Caf\u00e9.mp3", 1), WPD_ERROR_OK);
+    EXPECT_EQ(M3u(L"\\Card\\Playlists\\new.m3u"), "/Music/b.mp3\r\n/Music/Caf\xE9.mp3\r\n");
+    EXPECT_EQ(Read(L"\\Card\\Playlists\\new.m3u"), L"\\Card\\Music\\b.mp3\r\n\\Card\\Music\\Caf\u00e9.mp3\r\n");
+    // A name the ANSI code page cannot hold makes the whole text UTF-8.
+    ASSERT_EQ(Put(L"\\Card\\Playlists\\sky.m3u", L"\\Card\\Music\\\u591c\u7a7a.mp3\r\n\\Card\\Music\\Caf\u00e9.mp3", 1),
+              WPD_ERROR_OK);
+    EXPECT_EQ(M3u(L"\\Card\\Playlists\\sky.m3u"), "\xEF\xBB\xBF/Music/\xE5\xA4\x9C\xE7\xA9\xBA.mp3\r\n/Music/Caf\xC3\xA9.mp3\r\n");
+    EXPECT_EQ(Read(L"\\Card\\Playlists\\sky.m3u"),
+              L"\\Card\\Music\\\u591c\u7a7a.mp3\r\n\\Card\\Music\\Caf\u00e9.mp3\r\n");
+    // Replacing goes through a temporary name: one playlist of that name is left, with the new text.
+    ASSERT_EQ(Put(L"\\Card\\Playlists\\new.m3u", kA, 5), WPD_ERROR_OK);
+    EXPECT_EQ(Read(L"\\Card\\Playlists\\new.m3u"), std::wstring(kA) + L"\r\n");
+    EXPECT_EQ(FileNames(L"\\Card\\Playlists"), (std::vector<std::wstring>{L"mix.pla", L"none.pla", L"old.m3u", L"utf8.m3u",
+                                                                        L"plain.m3u", L"ansi.m3u", L"mark.m3u8", L"sky.m3u",
+                                                                        L"new.m3u"}));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "transfer/transfer_test_support.h"
 
+#include "fieldrec.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -26,7 +28,7 @@ Bytes Pattern(size_t count, std::uint8_t seed) {
 }
 
 std::shared_ptr<vphone::Phone> TransferTest::MakePhone() {
-    vphone::PhoneBuilder builder = orvik_test::StandardPhone();
+    vphone::PhoneBuilder builder = orvik_test::StandardPhone(Profile());
     builder.Thumbnail(L"\\Card\\Music\\song.mp3", vphone::PatternData(1 << 20, 7))
         .File(L"\\Card\\Music\\a.mp3", vphone::PatternData(1000, 1))
         .File(L"\\Card\\Music\\b.mp3", vphone::PatternData(2000, 2))
@@ -39,10 +41,21 @@ std::shared_ptr<vphone::Phone> TransferTest::MakePhone() {
         .WithoutProperty(L"\\Card\\Music\\nosize.mp3", wpd::WPD_OBJECT_SIZE)
         .Folder(L"\\Card\\Video")
         .File(L"\\Card\\Video\\big.mp4", vphone::PatternData(5ull << 30))
-        .Folder(L"\\Card\\Playlists");
+        .Folder(L"\\Card\\Playlists")
+        .File(L"\\Card\\Music\\Caf\u00e9.mp3", vphone::TextData("cafe"))
+        .File(L"\\Card\\Music\\\u591c\u7a7a.mp3", vphone::TextData("night sky"))
+        .File(L"\\Card\\Music\\\u8868.mp3", vphone::TextData("table"));
     builder.Playlist(L"\\Card\\Playlists\\mix.pla", std::vector<std::wstring>{L"\\Card\\Music\\b.mp3", L"\\Card\\Music\\a.mp3"})
         .Playlist(L"\\Card\\Playlists\\none.pla", std::vector<std::wstring>{})
-        .Playlist(L"\\Card\\Playlists\\old.m3u", std::nullopt, vphone::TextData("Music/a.mp3\nMusic/b.mp3"));
+        .Playlist(L"\\Card\\Playlists\\old.m3u", std::nullopt, vphone::TextData("../Music/a.mp3\n/Music/b.mp3"))
+        .Playlist(L"\\Card\\Playlists\\utf8.m3u", std::nullopt,
+                  vphone::TextData("\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:123,Caf\xC3\xA9\r\n../Music/Caf\xC3\xA9.mp3\r\n"
+                                   "#EXTINF:200,\xE5\xA4\x9C\xE7\xA9\xBA\r\n/Music/\xE5\xA4\x9C\xE7\xA9\xBA.mp3\r\n"
+                                   "..\\Music\\.\\Caf\xC3\xA9.mp3\r\n"))
+        .Playlist(L"\\Card\\Playlists\\plain.m3u", std::nullopt,
+                  vphone::TextData("#EXTM3U\n../Music/\xE5\xA4\x9C\xE7\xA9\xBA.mp3\n/Music/a.mp3\n"))
+        .Playlist(L"\\Card\\Playlists\\ansi.m3u", std::nullopt, vphone::TextData("#EXTM3U\r\n/Music/Caf\xE9.mp3\r\n"))
+        .Playlist(L"\\Card\\Playlists\\mark.m3u8", std::nullopt, vphone::TextData("/Music/Caf\xE9.mp3\n"));
     return builder.Build();
 }
 
@@ -89,6 +102,28 @@ std::vector<std::wstring> TransferTest::LocalFiles() const {
 }
 
 std::wstring TransferTest::IdOf(const std::wstring &path) const { return phone_->FindPath(path).value_or(L""); }
+
+std::vector<std::wstring> TransferTest::FileNames(const std::wstring &folder) const {
+    std::vector<std::wstring> ids;
+    EXPECT_EQ(phone_->Children(IdOf(folder), &ids), S_OK);
+    std::vector<std::wstring> names;
+    for (const std::wstring &id : ids) names.push_back(phone_->Find(id)->FileName());
+    return names;
+}
+
+Strings TransferTest::ListedNames(const wchar_t *folder) {
+    char *listing = nullptr;
+    EXPECT_EQ(WPD_Media_GetFolderListing(handle_, folder, &listing, 0), WPD_ERROR_OK);
+    const std::string text = listing ? listing : "";
+    FieldrecFree(listing);
+    Strings names;
+    const std::string field = "X_FB_NAME:";
+    for (size_t at = text.find(field); at != std::string::npos; at = text.find(field, at + 1)) {
+        const size_t start = at + field.size();
+        names.push_back(text.substr(start, text.find("\r\n", start) - start));
+    }
+    return names;
+}
 
 Bytes TransferTest::PhoneData(const std::wstring &path, bool thumbnail) const {
     Bytes bytes;

@@ -122,6 +122,11 @@ public:
     }
     void HardwareId(const Line &line, Frame &) { description_.identity.hardwareIds.push_back(line.argument); }
     void DefaultDate(const Line &line, Frame &) { description_.defaultDate = Date(line); }
+    void Profile(const Line &line, Frame &) {
+        const auto profile = ProfileNamed(line.argument);
+        if (!profile) Fail(line.number, L"unknown profile " + Quoted(line.argument) + L": expected default or android");
+        description_.profile = *profile;
+    }
 
     void Storage(const Line &line, Frame &parent) { AddObject(line, parent, ObjectType::Storage, Context::Storage); }
     void Folder(const Line &line, Frame &parent) { AddObject(line, parent, ObjectType::Folder, Context::Folder); }
@@ -201,7 +206,7 @@ public:
 private:
     static constexpr unsigned kObjects = kFolder | kFile | kPlaylist;
     static constexpr unsigned kContainers = kStorage | kFolder;
-    static constexpr std::array<Keyword, 23> kKeywords = {{
+    static constexpr std::array<Keyword, 24> kKeywords = {{
         {L"manufacturer", kPhone, Argument::Required, L"manufacturer", &Parser::Manufacturer},
         {L"model", kPhone, Argument::Required, L"model", &Parser::Model},
         {L"serial", kPhone, Argument::Required, L"serial", &Parser::Serial},
@@ -209,6 +214,7 @@ private:
         {L"instance-id", kPhone, Argument::Required, L"instance-id", &Parser::InstanceId},
         {L"hardware-id", kPhone, Argument::Required, L"", &Parser::HardwareId},
         {L"modified", kPhone, Argument::Required, L"modified", &Parser::DefaultDate},
+        {L"profile", kPhone, Argument::Required, L"profile", &Parser::Profile},
         {L"storage", kPhone, Argument::Required, L"", &Parser::Storage},
         {L"capacity", kStorage, Argument::Required, L"capacity", &Parser::Capacity},
         {L"host-folder", kStorage, Argument::Required, L"host-folder", &Parser::HostFolder},

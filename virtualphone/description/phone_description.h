@@ -3,6 +3,7 @@
 
 #include "virtualphone/model/phone_builder.h"
 #include "virtualphone/model/phone_identity.h"
+#include "virtualphone/model/phone_profile.h"
 
 #include <cstdint>
 #include <optional>
@@ -36,6 +37,7 @@ struct DescribedObject {
 
 struct PhoneDescription {
     PhoneIdentity identity;
+    PhoneProfile profile;
     std::optional<double> defaultDate;  // OLE date of objects that give none
     std::vector<DescribedObject> objects;  // every parent before its children, in file order
 };

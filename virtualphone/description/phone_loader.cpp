@@ -92,7 +92,7 @@ std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, Descriptio
     const auto description = LoadDescription(descriptionFile, error);
     if (!description) return nullptr;
     try {
-        PhoneBuilder builder;
+        PhoneBuilder builder(description->profile);
         if (!BuildPhone(*description, builder, error)) {
             if (error) error->file = descriptionFile;
             return nullptr;

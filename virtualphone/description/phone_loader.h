@@ -10,8 +10,9 @@
 
 namespace vphone::description {
 
-// Adds the description's identity and objects to builder. Fails, naming the object's line, when the
-// builder refuses an object or a data file cannot be opened.
+// Adds the description's identity and objects to builder, which was made with the description's
+// profile. Fails, naming the object's line, when the builder refuses an object or a data file cannot be
+// opened.
 [[nodiscard]] bool BuildPhone(const PhoneDescription &description, PhoneBuilder &builder,
                               DescriptionError *error) noexcept;
 

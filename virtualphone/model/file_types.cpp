@@ -25,6 +25,7 @@ constexpr Row kRows[] = {
     {L".avi", &wpd::WPD_CONTENT_TYPE_VIDEO, 0x300A},    {L".wmv", &wpd::WPD_CONTENT_TYPE_VIDEO, 0xB981},
     {L".3gp", &wpd::WPD_CONTENT_TYPE_VIDEO, 0xB984},    {L".m3u", &wpd::WPD_CONTENT_TYPE_PLAYLIST, 0xBA11},
     {L".wpl", &wpd::WPD_CONTENT_TYPE_PLAYLIST, 0xBA10}, {L".pla", &wpd::WPD_CONTENT_TYPE_PLAYLIST, 0xBA05},
+    {L".m3u8", &wpd::WPD_CONTENT_TYPE_PLAYLIST, 0xBA11},
 };
 
 }  // namespace

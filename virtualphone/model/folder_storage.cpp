@@ -83,8 +83,9 @@ bool Matches(const PhoneObject &object, const HostEntry &entry) {
 }
 
 // Takes the entry's bytes and date.
-void Follow(PhoneContent &content, PhoneObject &object, const std::wstring &path, const HostEntry &entry) {
-    content.ReplaceData(object, FileData(path, entry.size, entry.stamp));
+void Follow(PhoneContent &content, PhoneObject &object, const std::wstring &path, const HostEntry &entry,
+            std::vector<DataPtr> *dropped) {
+    content.ReplaceData(object, FileData(path, entry.size, entry.stamp), dropped);
     object.dateModified = OleDate(entry.stamp);
 }
 
@@ -112,7 +113,7 @@ PhoneObject ObjectFor(const HostEntry &entry, const std::wstring &parentId) {
 }
 
 HRESULT SyncObject(PhoneContent &content, const PhoneObject &object, const std::wstring &path, bool apply,
-                   bool *differs, std::vector<PhoneObject> *removed) {
+                   bool *differs, std::vector<DataPtr> *dropped) {
     if (object.kind == ObjectKind::Storage) return S_OK;  // its folder's entries are its children
     HostEntry entry;
     const HRESULT hr = ReadEntry(path, &entry);
@@ -123,15 +124,15 @@ HRESULT SyncObject(PhoneContent &content, const PhoneObject &object, const std::
     if (!apply) return S_OK;
     // A file that became a folder (or the other way) is another object: its folder's listing makes it.
     if (present && object.IsContainer() == entry.folder) {
-        Follow(content, content.Find(object.id)->object, path, entry);
+        Follow(content, content.Find(object.id)->object, path, entry, dropped);
     } else {
-        content.Remove(std::wstring(object.id), removed);
+        content.Remove(object.id, false, dropped);
     }
     return S_OK;
 }
 
-HRESULT SyncChildren(PhoneContent &content, const PhoneObject &folder, const std::wstring &path, bool apply,
-                     bool *differs, std::vector<PhoneObject> *removed) {
+HRESULT SyncChildren(PhoneContent &content, const PhoneProfile &profile, const PhoneObject &folder,
+                     const std::wstring &path, bool apply, bool *differs, std::vector<DataPtr> *dropped) {
     if (!folder.IsContainer()) return S_OK;
     std::vector<HostEntry> entries;
     HRESULT hr = ReadEntries(path, &entries);
@@ -142,16 +143,16 @@ HRESULT SyncChildren(PhoneContent &content, const PhoneObject &folder, const std
     for (const HostEntry &entry : entries) unclaimed.emplace(entry.name, &entry);
     for (const std::wstring &childId : std::vector<std::wstring>(content.Find(folderId)->children)) {
         PhoneObject &child = content.Find(childId)->object;
-        const auto found = unclaimed.find(child.PathName());
+        const auto found = unclaimed.find(child.FileName());
         const HostEntry *entry = found == unclaimed.end() ? nullptr : found->second;
         if (entry) unclaimed.erase(found);
         if (entry && Matches(child, *entry)) continue;
         *differs = true;
         if (!apply) return S_OK;
         if (entry && child.IsContainer() == entry->folder) {
-            Follow(content, child, path + L"\\" + entry->name, *entry);
+            Follow(content, child, path + L"\\" + entry->name, *entry, dropped);
         } else {
-            content.Remove(childId, removed);
+            content.Remove(childId, false, dropped);
             if (entry) unclaimed.emplace(entry->name, entry);  // another kind now: a new object
         }
     }
@@ -160,16 +161,25 @@ HRESULT SyncChildren(PhoneContent &content, const PhoneObject &folder, const std
     for (const HostEntry &entry : entries) {
         if (!apply || !unclaimed.contains(entry.name)) continue;
         std::wstring id;
-        hr = content.Add(ObjectFor(entry, folderId), &id);
+        hr = content.Add(ObjectFor(entry, folderId), profile, &id);
         if (FAILED(hr)) return hr;
         // Charged after adding, without the check for room: a folder holding more than the storage's
         // capacity shows a full storage rather than hide files.
-        if (!entry.folder) Follow(content, content.Find(id)->object, path + L"\\" + entry.name, entry);
+        if (!entry.folder) Follow(content, content.Find(id)->object, path + L"\\" + entry.name, entry, dropped);
     }
     return S_OK;
 }
 
 HRESULT LastError() { return HRESULT_FROM_WIN32(GetLastError()); }
+
+// The data file becomes the file at path: closed first, then moved (copied, across volumes).
+HRESULT MoveIn(DataFile &file, const std::wstring &path, DWORD flags) {
+    file.handle.reset();
+    if (!MoveFileExW(ExtendedPath(file.path).c_str(), ExtendedPath(path).c_str(), flags | MOVEFILE_COPY_ALLOWED)) {
+        return LastError();
+    }
+    return S_OK;
+}
 
 }  // namespace
 
@@ -195,7 +205,7 @@ std::wstring HostPathOf(const PhoneContent &content, const PhoneObject &object) 
     if (!storage || storage->hostFolder.empty()) return {};
     std::wstring path;
     for (const PhoneObject *step = &object; step != storage;) {
-        path = L"\\" + step->PathName() + path;
+        path = L"\\" + step->FileName() + path;
         const PhoneNode *parent = content.Find(step->parentId);
         if (!parent) return {};
         step = &parent->object;
@@ -203,24 +213,24 @@ std::wstring HostPathOf(const PhoneContent &content, const PhoneObject &object) 
     return storage->hostFolder + path;
 }
 
-HRESULT SyncWithHost(PhoneContent &content, const std::wstring &id, bool children, bool apply, bool *differs,
-                     std::vector<PhoneObject> *removed) {
+HRESULT SyncWithHost(PhoneContent &content, const PhoneProfile &profile, const std::wstring &id, bool children,
+                     bool apply, bool *differs, std::vector<DataPtr> *dropped) {
     *differs = false;
     const PhoneNode *node = content.Find(id);
     const std::wstring path = node ? HostPathOf(content, node->object) : std::wstring();
     if (path.empty()) return S_OK;
     const PhoneObject object = node->object;
-    return children ? SyncChildren(content, object, path, apply, differs, removed)
-                    : SyncObject(content, object, path, apply, differs, removed);
+    return children ? SyncChildren(content, profile, object, path, apply, differs, dropped)
+                    : SyncObject(content, object, path, apply, differs, dropped);
 }
 
 HRESULT CheckHostName(const PhoneContent &content, const PhoneObject &object) {
     const PhoneNode *parent = content.Find(object.parentId);
     if (!parent || HostPathOf(content, parent->object).empty()) return S_OK;
-    if (!IsStorableName(object.PathName())) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    if (!IsStorableName(object.FileName())) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
     for (const std::wstring &sibling : parent->children) {
         const PhoneNode *node = content.Find(sibling);
-        if (sibling != object.id && node->object.PathName() == object.PathName()) return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+        if (sibling != object.id && node->object.FileName() == object.FileName()) return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
     }
     return S_OK;
 }
@@ -232,15 +242,16 @@ HRESULT CreateOnHost(const PhoneContent &content, PhoneObject &object, DataFile 
     if (!parent->object.IsContainer()) return E_INVALIDARG;
     const HRESULT checked = CheckHostName(content, object);
     if (FAILED(checked)) return checked;
-    const std::wstring path = folder + L"\\" + object.PathName();
+    object.originalFileName = object.FileName();  // the file's name, whatever the name becomes
+    const std::wstring path = folder + L"\\" + object.originalFileName;
     const std::wstring extended = ExtendedPath(path);
     if (object.kind == ObjectKind::Folder) {
         if (!CreateDirectoryW(extended.c_str(), nullptr)) return LastError();
     } else if (file) {
-        file->handle.reset();
-        if (!MoveFileExW(ExtendedPath(file->path).c_str(), extended.c_str(), MOVEFILE_COPY_ALLOWED)) return LastError();
+        const HRESULT moved = MoveIn(*file, path, 0);
+        if (FAILED(moved)) return moved;
     } else {
-        if (object.data) return E_INVALIDARG;  // data comes to a folder only through a data file
+        if (object.Size() != 0) return E_INVALIDARG;  // data comes to a folder only through a data file
         const win::UniqueFileHandle created(
             CreateFileW(extended.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!created) return LastError();
@@ -252,32 +263,44 @@ HRESULT CreateOnHost(const PhoneContent &content, PhoneObject &object, DataFile 
     return S_OK;
 }
 
-HRESULT DeleteOnHost(PhoneContent &content, const std::wstring &id, bool recursive, std::vector<PhoneObject> *removed) {
+HRESULT ReplaceOnHost(PhoneContent &content, PhoneObject &object, DataFile &file, std::vector<DataPtr> *dropped) {
+    const std::wstring path = HostPathOf(content, object);
+    if (path.empty()) return S_FALSE;
+    HRESULT hr = MoveIn(file, path, MOVEFILE_REPLACE_EXISTING);
+    HostEntry entry;
+    if (SUCCEEDED(hr)) hr = ReadEntry(path, &entry);
+    if (hr != S_OK) return FAILED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    Follow(content, object, path, entry, dropped);
+    return S_OK;
+}
+
+HRESULT DeleteOnHost(PhoneContent &content, const PhoneProfile &profile, const std::wstring &id, bool recursive,
+                     std::vector<DataPtr> *dropped) {
     const PhoneObject object = content.Find(id)->object;
     const std::wstring path = ExtendedPath(HostPathOf(content, object));
     if (object.IsContainer()) {
         // Files added to the folder since it was listed go too, or not at all.
         bool differs = false;
-        HRESULT hr = SyncWithHost(content, id, true, true, &differs, removed);
+        HRESULT hr = SyncWithHost(content, profile, id, true, true, &differs, dropped);
         if (FAILED(hr)) return hr;
         const std::vector<std::wstring> children = content.Find(id)->children;
         if (!children.empty() && !recursive) return HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY);
         for (const std::wstring &child : children) {
-            hr = DeleteOnHost(content, child, true, removed);
+            hr = DeleteOnHost(content, profile, child, true, dropped);
             if (FAILED(hr)) return hr;
         }
         if (!RemoveDirectoryW(path.c_str()) && !Gone(GetLastError())) return LastError();
     } else if (!DeleteFileW(path.c_str()) && !Gone(GetLastError())) {
         return LastError();
     }
-    content.Remove(id, removed);
+    content.Remove(id, false, dropped);
     return S_OK;
 }
 
 HRESULT RenameOnHost(PhoneContent &content, const std::wstring &id, const std::wstring &previousName) {
     PhoneObject &object = content.Find(id)->object;
     const std::wstring path = HostPathOf(content, object);
-    if (path.empty() || object.PathName() == previousName) return S_OK;
+    if (path.empty() || object.FileName() == previousName) return S_OK;
     const HRESULT checked = CheckHostName(content, object);
     if (FAILED(checked)) return checked;
     const std::wstring previousPath = path.substr(0, path.rfind(L'\\') + 1) + previousName;

@@ -24,21 +24,27 @@ bool IsStorableName(std::wstring_view name);
 std::wstring HostPathOf(const PhoneContent &content, const PhoneObject &object);
 
 // Compares the object (or its children) with its file (or its folder's entries); with apply, makes
-// content match. *differs tells whether it did not; removed receives the objects whose files went.
+// content match. *differs tells whether it did not; dropped receives the data of objects that went.
 // Does nothing for objects of other storages.
-HRESULT SyncWithHost(PhoneContent &content, const std::wstring &id, bool children, bool apply, bool *differs,
-                     std::vector<PhoneObject> *removed);
+HRESULT SyncWithHost(PhoneContent &content, const PhoneProfile &profile, const std::wstring &id, bool children,
+                     bool apply, bool *differs, std::vector<DataPtr> *dropped);
 
 // Whether the folder can take a new object of this name below object.parentId: one it can store, no
 // sibling of that name. S_OK for objects of other storages.
 HRESULT CheckHostName(const PhoneContent &content, const PhoneObject &object);
 // Makes the file or folder of an object about to be added below a folder-backed storage's folder:
 // the data file's bytes become the file (file may be null: an empty file, or a folder). Sets
-// object.data. S_FALSE for a parent in another storage, where nothing is made.
+// object.data, and the original file name to the file's. S_FALSE for a parent in another storage, where
+// nothing is made.
 HRESULT CreateOnHost(const PhoneContent &content, PhoneObject &object, DataFile *file);
+// Makes the data file's bytes the file of an object of a folder-backed storage, in place of what it
+// held; the object takes the new data (its old data goes to dropped). S_FALSE for an object of another
+// storage, where nothing is done.
+HRESULT ReplaceOnHost(PhoneContent &content, PhoneObject &object, DataFile &file, std::vector<DataPtr> *dropped);
 // Deletes the object's file or folder (with what the folder holds, when recursive), taking each one
 // deleted out of content; a failure stops it there.
-HRESULT DeleteOnHost(PhoneContent &content, const std::wstring &id, bool recursive, std::vector<PhoneObject> *removed);
+HRESULT DeleteOnHost(PhoneContent &content, const PhoneProfile &profile, const std::wstring &id, bool recursive,
+                     std::vector<DataPtr> *dropped);
 // Renames the file or folder of object, whose name has changed from previousName.
 HRESULT RenameOnHost(PhoneContent &content, const std::wstring &id, const std::wstring &previousName);
 

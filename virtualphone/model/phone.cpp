@@ -4,11 +4,13 @@
 #include "virtualphone/model/folder_storage.h"
 #include "virtualphone/model/snapshot_store.h"
 
+#include <algorithm>
+
 namespace vphone {
 
 bool SameKey(const PROPERTYKEY &a, const PROPERTYKEY &b) noexcept { return a.pid == b.pid && a.fmtid == b.fmtid; }
 
-Phone::Phone() : store_(MemoryStore()) {}
+Phone::Phone(PhoneProfile profile) : profile_(std::move(profile)), store_(MemoryStore()) {}
 
 Phone::~Phone() = default;
 
@@ -36,18 +38,15 @@ HRESULT Phone::ChangeLocked(const Change &change) const {
     if (reloaded && extension_) extension_->RestoreState(content_.extensionState);
     if (FAILED(hr)) return hr;
     bool changed = false;
-    std::vector<PhoneObject> removed;
-    hr = change(&changed, &removed);
+    std::vector<DataPtr> dropped;
+    hr = change(&changed, &dropped);
     const HRESULT kept = store_->End(content_, changed);
     if (FAILED(kept)) return kept;
-    // The objects are gone for every process now: so are the files of data hosts sent them. A process
-    // still reading one opened it with delete sharing and reads on.
-    for (const PhoneObject &object : removed) {
-        for (const DataPtr &data : {object.data, object.thumbnail}) {
-            if (!data) continue;
-            const DataRecord record = data->Describe();
-            if (record.kind == DataRecord::Kind::Stored) DeleteFileW(record.path.c_str());
-        }
+    // The data is gone for every process now: so are the files of data hosts sent. A process still
+    // reading one opened it with delete sharing and reads on.
+    for (const DataPtr &data : dropped) {
+        const DataRecord record = data->Describe();
+        if (record.kind == DataRecord::Kind::Stored) DeleteFileW(record.path.c_str());
     }
     return hr;
 }
@@ -55,10 +54,10 @@ HRESULT Phone::ChangeLocked(const Change &change) const {
 HRESULT Phone::RefreshFromFolderLocked(const std::wstring &id, bool children) const {
     HRESULT hr = RefreshLocked();
     bool differs = false;
-    if (SUCCEEDED(hr)) hr = SyncWithHost(content_, id, children, false, &differs, nullptr);
+    if (SUCCEEDED(hr)) hr = SyncWithHost(content_, profile_, id, children, false, &differs, nullptr);
     if (FAILED(hr) || !differs) return hr;
-    return ChangeLocked([&](bool *changed, std::vector<PhoneObject> *removed) {
-        return SyncWithHost(content_, id, children, true, changed, removed);
+    return ChangeLocked([&](bool *changed, std::vector<DataPtr> *dropped) {
+        return SyncWithHost(content_, profile_, id, children, true, changed, dropped);
     });
 }
 
@@ -70,7 +69,7 @@ PhoneIdentity Phone::Identity() const {
 
 void Phone::ChangeIdentity(const std::function<void(PhoneIdentity &)> &change) {
     std::lock_guard lock(mutex_);
-    ChangeLocked([&](bool *changed, std::vector<PhoneObject> *) {
+    ChangeLocked([&](bool *changed, std::vector<DataPtr> *) {
         change(content_.identity);
         *changed = true;
         return S_OK;
@@ -81,7 +80,7 @@ std::wstring Phone::InterfacePath() const { return DeviceInterfacePath(Identity(
 
 HRESULT Phone::ChangeExtensionState(const std::function<void()> &change) {
     std::lock_guard lock(mutex_);
-    return ChangeLocked([&](bool *changed, std::vector<PhoneObject> *) {
+    return ChangeLocked([&](bool *changed, std::vector<DataPtr> *) {
         change();
         content_.extensionState = extension_->SavedState();
         *changed = true;
@@ -129,7 +128,12 @@ HRESULT Phone::CheckNewObject(const PhoneObject &object, std::uint64_t size) con
 }
 
 HRESULT Phone::AddLocked(PhoneObject object, DataFile *file, std::uint64_t size, std::wstring *id) {
-    const HRESULT hr = ChangeLocked([&](bool *changed, std::vector<PhoneObject> *) {
+    const HRESULT hr = ChangeLocked([&](bool *changed, std::vector<DataPtr> *dropped) {
+        if (file && !object.id.empty()) {
+            if (id) *id = object.id;
+            *changed = true;
+            return AttachLocked(object.id, *file, size, dropped);
+        }
         HRESULT added = object.kind == ObjectKind::Storage ? S_OK : CheckNewLocked(object, file ? size : object.Size());
         if (SUCCEEDED(added)) added = CreateOnHost(content_, object, file);
         if (FAILED(added)) return added;
@@ -137,7 +141,7 @@ HRESULT Phone::AddLocked(PhoneObject object, DataFile *file, std::uint64_t size,
             file->handle.reset();  // inside the lock: no other process can take the file for an orphan
             object.data = StoredFileData(file->path, size);
         }
-        added = content_.Add(std::move(object), id);
+        added = content_.Add(std::move(object), profile_, id);
         *changed = SUCCEEDED(added);
         return added;
     });
@@ -146,6 +150,21 @@ HRESULT Phone::AddLocked(PhoneObject object, DataFile *file, std::uint64_t size,
         DeleteFileW(file->path.c_str());
     }
     return hr;
+}
+
+HRESULT Phone::AttachLocked(const std::wstring &id, DataFile &file, std::uint64_t size, std::vector<DataPtr> *dropped) {
+    PhoneNode *node = content_.Find(id);
+    if (!node) return kObjectNotFound;  // a client deleted the unfinished object meanwhile
+    PhoneObject &object = node->object;
+    if (object.kind != ObjectKind::File && object.kind != ObjectKind::Playlist) return E_INVALIDARG;
+    if (size > object.Size() && content_.StorageOf(object)->Free() < size - object.Size()) {
+        return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+    }
+    const HRESULT replaced = ReplaceOnHost(content_, object, file, dropped);
+    if (replaced != S_FALSE) return replaced;
+    file.handle.reset();  // inside the lock, as for a new object
+    content_.ReplaceData(object, StoredFileData(file.path, size), dropped);
+    return S_OK;
 }
 
 HRESULT Phone::Add(PhoneObject object, std::wstring *id) {
@@ -166,26 +185,44 @@ HRESULT Phone::AddWithData(PhoneObject object, DataFile file, std::uint64_t size
 HRESULT Phone::Update(const std::wstring &id,
                       const std::function<HRESULT(PhoneObject &, PhoneIdentity &)> &change) {
     std::lock_guard lock(mutex_);
-    return ChangeLocked([&](bool *changed, std::vector<PhoneObject> *) {
+    return ChangeLocked([&](bool *changed, std::vector<DataPtr> *) {
         PhoneNode *node = content_.Find(id);
         if (!node) return kObjectNotFound;
+        const HRESULT hr = change(node->object, content_.identity);
+        *changed = SUCCEEDED(hr);
+        return hr;
+    });
+}
+
+HRESULT Phone::Rename(const std::wstring &id, const std::wstring &fileName) {
+    std::lock_guard lock(mutex_);
+    return ChangeLocked([&](bool *changed, std::vector<DataPtr> *) {
+        PhoneNode *node = content_.Find(id);
+        if (!node) return kObjectNotFound;
+        if (!profile_.renamesByFileName || node->object.kind == ObjectKind::Device ||
+            node->object.kind == ObjectKind::Storage) {
+            return E_ACCESSDENIED;
+        }
+        if (fileName.empty() || fileName.find(L'\\') != std::wstring::npos) return E_INVALIDARG;
+        if (profile_.uniqueFileNames && content_.HasChildNamed(*content_.Find(node->object.parentId), fileName)) {
+            return kNameTaken;
+        }
         const PhoneObject before = node->object;
-        const PhoneIdentity identityBefore = content_.identity;
-        HRESULT hr = change(node->object, content_.identity);
-        if (SUCCEEDED(hr)) hr = RenameOnHost(content_, id, before.PathName());
-        if (FAILED(hr)) {
+        node->object.originalFileName = fileName;
+        if (profile_.namesAreFileNames) node->object.name = fileName;
+        const HRESULT renamed = RenameOnHost(content_, id, before.FileName());
+        if (FAILED(renamed)) {
             content_.Find(id)->object = before;
-            content_.identity = identityBefore;
-            return hr;
+            return renamed;
         }
         *changed = true;
-        return hr;
+        return S_OK;
     });
 }
 
 HRESULT Phone::Delete(const std::wstring &id, bool recursive) {
     std::lock_guard lock(mutex_);
-    return ChangeLocked([&](bool *changed, std::vector<PhoneObject> *removed) {
+    return ChangeLocked([&](bool *changed, std::vector<DataPtr> *dropped) {
         const PhoneNode *node = content_.Find(id);
         if (!node) return kObjectNotFound;
         const PhoneObject &object = node->object;
@@ -193,9 +230,8 @@ HRESULT Phone::Delete(const std::wstring &id, bool recursive) {
         if (!object.canDelete) return E_ACCESSDENIED;
         if (!recursive && !node->children.empty()) return HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY);
         *changed = true;
-        if (!HostPathOf(content_, object).empty()) return DeleteOnHost(content_, id, recursive, removed);
-        content_.Remove(id, removed);
-        return S_OK;
+        if (!HostPathOf(content_, object).empty()) return DeleteOnHost(content_, profile_, id, recursive, dropped);
+        return content_.Remove(id, profile_.partialDeletes, dropped) ? S_OK : S_FALSE;
     });
 }
 
@@ -219,31 +255,42 @@ std::optional<PhoneObject> Phone::Find(const std::wstring &id) const {
 }
 
 std::optional<PhoneObject> Phone::FindObjectByHandle(std::uint32_t handle) const {
-    std::optional<PhoneObject> object = Find(IdForHandle(false, handle));
-    if (object && object->handle != handle) object.reset();
-    return object;
+    std::lock_guard lock(mutex_);
+    RefreshLocked();
+    const auto isObject = [&](const PhoneObject &object) {
+        return object.handle == handle && object.kind != ObjectKind::Device && object.kind != ObjectKind::Storage;
+    };
+    // Handle-based ids name the object; path-based ones leave it to be searched for.
+    if (!profile_.pathObjectIds) {
+        const PhoneNode *node = content_.Find(IdForHandle(false, handle));
+        if (node && isObject(node->object)) return node->object;
+        return std::nullopt;
+    }
+    for (const auto &[id, node] : content_.nodes) {
+        if (isObject(node.object)) return node.object;
+    }
+    return std::nullopt;
 }
 
 std::optional<std::wstring> Phone::FindPath(const std::wstring &path) const {
     std::lock_guard lock(mutex_);
     RefreshLocked();
-    const PhoneNode *node = content_.Find(wpd::WPD_DEVICE_OBJECT_ID);
+    std::wstring id = wpd::WPD_DEVICE_OBJECT_ID;
     std::size_t start = path.starts_with(L'\\') ? 1 : 0;
     while (start < path.size()) {
         const std::size_t end = std::min(path.find(L'\\', start), path.size());
         const std::wstring component = path.substr(start, end - start);
-        const PhoneNode *next = nullptr;
-        for (const std::wstring &child : node->children) {
-            if (content_.Find(child)->object.PathName() == component) {
-                next = content_.Find(child);
-                break;
-            }
-        }
-        if (!next) return std::nullopt;
-        node = next;
+        RefreshFromFolderLocked(id, true);  // a folder of this computer shows what it holds now
+        const PhoneNode *node = content_.Find(id);
+        if (!node) return std::nullopt;
+        const auto child = std::find_if(node->children.begin(), node->children.end(), [&](const std::wstring &c) {
+            return content_.Find(c)->object.FileName() == component;
+        });
+        if (child == node->children.end()) return std::nullopt;
+        id = *child;
         start = end + 1;
     }
-    return node->object.id;
+    return id;
 }
 
 std::vector<PhoneObject> Phone::Tree() const {

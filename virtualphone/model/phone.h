@@ -11,6 +11,7 @@
 #include "virtualphone/model/phone_content.h"
 #include "virtualphone/model/phone_controls.h"
 #include "virtualphone/model/phone_extension.h"
+#include "virtualphone/model/phone_profile.h"
 #include "virtualphone/model/phone_store.h"
 
 #include <windows.h>
@@ -27,7 +28,7 @@ namespace vphone {
 
 class Phone {
 public:
-    Phone();
+    explicit Phone(PhoneProfile profile = DefaultProfile());
     ~Phone();
     Phone(const Phone &) = delete;
     Phone &operator=(const Phone &) = delete;
@@ -37,6 +38,7 @@ public:
     // phone is used, after the extension is set.
     HRESULT KeepIn(const std::wstring &dataFolder);
 
+    const PhoneProfile &Profile() const noexcept { return profile_; }
     PhoneIdentity Identity() const;
     void ChangeIdentity(const std::function<void(PhoneIdentity &)> &change);
     std::wstring InterfacePath() const;
@@ -62,7 +64,8 @@ public:
 
     // Adds an object below object.parentId (a storage or folder; "DEVICE" for storages), giving it
     // its id, handle and persistent id (unless set) and charging its data to its storage.
-    // HRESULT_FROM_WIN32(ERROR_DISK_FULL) when the storage has no room for the data.
+    // HRESULT_FROM_WIN32(ERROR_DISK_FULL) when the storage has no room for the data; kNameTaken when
+    // the profile keeps file names unique and the folder has one of that name.
     HRESULT Add(PhoneObject object, std::wstring *id);
     // Whether the phone would take object (not a storage) with size bytes of data below
     // object.parentId: kObjectNotFound, E_INVALIDARG for a parent that is no storage or folder,
@@ -70,13 +73,17 @@ public:
     HRESULT CheckNewObject(const PhoneObject &object, std::uint64_t size) const;
     // A file for the data a host sends with a new object.
     HRESULT NewDataFile(DataFile *file);
-    // Adds object (as Add does) with the size bytes written to file as its data. The file is the
-    // phone's from here: closed, and removed when the object is refused.
+    // Adds object (as Add does) with the size bytes written to file as its data; an object the phone
+    // shows already (object.id set: the profile shows uploads at once) gets them as its data instead.
+    // The file is the phone's from here: closed, and removed when the object is refused.
     HRESULT AddWithData(PhoneObject object, DataFile file, std::uint64_t size, std::wstring *id);
-    // Changes an object (and the identity, for "DEVICE") in place; the change must not touch ids, kind
-    // or data.
+    // Changes an object (and the identity, for "DEVICE") in place; the change must not touch ids, kind,
+    // names or data.
     HRESULT Update(const std::wstring &id, const std::function<HRESULT(PhoneObject &, PhoneIdentity &)> &change);
+    // Gives an object a new file name where the profile allows renaming (E_ACCESSDENIED otherwise).
+    HRESULT Rename(const std::wstring &id, const std::wstring &fileName);
     // Without recursion an object with children fails with HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY).
+    // S_FALSE when the profile deletes in part and protected objects stayed.
     HRESULT Delete(const std::wstring &id, bool recursive);
     // Free bytes of a storage for new data.
     HRESULT FreeSpace(const std::wstring &storageId, std::uint64_t *bytes) const;
@@ -96,13 +103,15 @@ private:
     HRESULT RefreshLocked() const;
     HRESULT RefreshFromFolderLocked(const std::wstring &id, bool children) const;
     // With the lock held: one change of the content, kept by the store. change sets *changed when it
-    // changed content_, and lists in removed the objects it took away (their data files go once the
-    // change is kept).
-    using Change = std::function<HRESULT(bool *changed, std::vector<PhoneObject> *removed)>;
+    // changed content_, and lists in dropped the data it took away (files of the phone's own among
+    // them go once the change is kept).
+    using Change = std::function<HRESULT(bool *changed, std::vector<DataPtr> *dropped)>;
     HRESULT ChangeLocked(const Change &change) const;
     HRESULT CheckNewLocked(const PhoneObject &object, std::uint64_t size) const;
     HRESULT AddLocked(PhoneObject object, DataFile *file, std::uint64_t size, std::wstring *id);
+    HRESULT AttachLocked(const std::wstring &id, DataFile &file, std::uint64_t size, std::vector<DataPtr> *dropped);
 
+    const PhoneProfile profile_;
     mutable std::mutex mutex_;
     // A copy of what the store and the folders of folder-backed storages hold: reading refreshes it.
     mutable PhoneContent content_;

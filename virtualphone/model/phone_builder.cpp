@@ -43,7 +43,8 @@ void Apply(const ObjectAttributes &attributes, PhoneObject &object) {
 
 }  // namespace
 
-PhoneBuilder::PhoneBuilder() : phone_(std::make_shared<Phone>()), defaultDate_(43831.0) {}
+PhoneBuilder::PhoneBuilder(PhoneProfile profile)
+    : phone_(std::make_shared<Phone>(std::move(profile))), defaultDate_(43831.0) {}
 
 PhoneBuilder &PhoneBuilder::Manufacturer(std::wstring value) {
     phone_->ChangeIdentity([&](PhoneIdentity &identity) { identity.manufacturer = std::move(value); });

@@ -38,7 +38,8 @@ struct ObjectAttributes {
 
 class PhoneBuilder {
 public:
-    PhoneBuilder();
+    // A phone of that profile; the profile is fixed with the phone.
+    explicit PhoneBuilder(PhoneProfile profile = DefaultProfile());
 
     PhoneBuilder &Manufacturer(std::wstring value);
     PhoneBuilder &Model(std::wstring value);

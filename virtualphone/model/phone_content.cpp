@@ -2,6 +2,7 @@
 
 #include "device/wpd_api.h"
 
+#include <algorithm>
 #include <cwchar>
 
 namespace vphone {
@@ -48,17 +49,38 @@ std::wstring PhoneContent::PersistentIdFor(std::uint32_t handle) const {
     return text;
 }
 
-HRESULT PhoneContent::Add(PhoneObject object, std::wstring *id) {
+bool PhoneContent::HasChildNamed(const PhoneNode &parent, const std::wstring &fileName) const {
+    for (const std::wstring &child : parent.children) {
+        if (Find(child)->object.FileName() == fileName) return true;
+    }
+    return false;
+}
+
+std::wstring PhoneContent::NewObjectId(const PhoneNode &parent, const PhoneObject &object,
+                                       const PhoneProfile &profile) const {
+    const bool isStorage = object.kind == ObjectKind::Storage;
+    if (isStorage || !profile.pathObjectIds) return IdForHandle(isStorage, object.handle);
+    // The path below the storage; an id that a renamed object still holds gets the handle added.
+    std::wstring id = parent.object.id + L"\\" + object.FileName();
+    if (Find(id)) id += L"~" + IdForHandle(false, object.handle);
+    return id;
+}
+
+HRESULT PhoneContent::Add(PhoneObject object, const PhoneProfile &profile, std::wstring *id) {
     const bool isStorage = object.kind == ObjectKind::Storage;
     PhoneNode *parent = Find(isStorage ? std::wstring(wpd::WPD_DEVICE_OBJECT_ID) : object.parentId);
     if (!parent) return kObjectNotFound;
     if (isStorage ? parent->object.kind != ObjectKind::Device : !parent->object.IsContainer()) return E_INVALIDARG;
+    if (profile.namesAreFileNames && !isStorage && !object.originalFileName.empty()) {
+        object.name = object.originalFileName;
+    }
+    if (profile.uniqueFileNames && !isStorage && HasChildNamed(*parent, object.FileName())) return kNameTaken;
     PhoneNode *storage = isStorage ? nullptr : Find(parent->object.storageId);
     const std::uint64_t size = object.Size();
     if (storage && storage->object.Free() < size) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
 
     object.handle = isStorage ? (nextStorage++ << 16) | 1 : nextHandle++;
-    object.id = IdForHandle(isStorage, object.handle);
+    object.id = NewObjectId(*parent, object, profile);
     object.storageId = isStorage ? object.id : parent->object.storageId;
     object.parentId = parent->object.id;
     if (object.persistentId.empty()) object.persistentId = PersistentIdFor(object.handle);
@@ -70,27 +92,34 @@ HRESULT PhoneContent::Add(PhoneObject object, std::wstring *id) {
     return S_OK;
 }
 
-void PhoneContent::Remove(const std::wstring &id, std::vector<PhoneObject> *removed) {
-    const auto found = nodes.find(id);
-    if (found == nodes.end()) return;
-    PhoneObject &object = found->second.object;
+bool PhoneContent::Remove(const std::wstring &id, bool keepProtected, std::vector<DataPtr> *dropped) {
+    PhoneNode *node = Find(id);
+    if (!node) return true;
+    // Children take themselves out of the list as they go: what is left at the end stayed.
+    for (const std::wstring &child : std::vector<std::wstring>(node->children)) Remove(child, keepProtected, dropped);
+    node = Find(id);
+    if (!node->children.empty() || (keepProtected && !node->object.canDelete)) return false;
+    PhoneObject &object = node->object;
     if (PhoneNode *parent = Find(object.parentId); parent && parent->object.id != object.id) {
         std::erase(parent->children, object.id);
     }
     if (PhoneNode *storage = Find(object.storageId); storage && storage->object.id != object.id) {
         storage->object.used -= std::min(storage->object.used, object.Size());
     }
-    const std::vector<std::wstring> children = found->second.children;
-    removed->push_back(std::move(object));
-    nodes.erase(found);
-    for (const std::wstring &child : children) Remove(child, removed);
+    for (DataPtr *data : {&object.data, &object.thumbnail}) {
+        if (*data) dropped->push_back(std::move(*data));
+    }
+    const std::wstring key = object.id;  // erasing must not read the key from the element it destroys
+    nodes.erase(key);
+    return true;
 }
 
-void PhoneContent::ReplaceData(PhoneObject &object, DataPtr data) {
+void PhoneContent::ReplaceData(PhoneObject &object, DataPtr data, std::vector<DataPtr> *dropped) {
     if (PhoneNode *storage = Find(object.storageId)) {
         storage->object.used -= std::min(storage->object.used, object.Size());
         storage->object.used += data ? data->Size() : 0;
     }
+    if (object.data) dropped->push_back(std::move(object.data));
     object.data = std::move(data);
 }
 

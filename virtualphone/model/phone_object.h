@@ -44,11 +44,11 @@ struct PhoneObject {
     std::vector<PROPERTYKEY> absent;
 
     std::uint64_t Size() const { return data ? data->Size() : 0; }
+    // What a device path names it by: its original file name, or its name when it has none.
+    const std::wstring &FileName() const { return originalFileName.empty() ? name : originalFileName; }
     bool IsContainer() const { return kind == ObjectKind::Storage || kind == ObjectKind::Folder; }
     // Storages: room left for data (none when a folder-backed storage holds more than its capacity).
     std::uint64_t Free() const { return used < capacity ? capacity - used : 0; }
-    // The name a device path gives the object.
-    const std::wstring &PathName() const { return originalFileName.empty() ? name : originalFileName; }
 };
 
 bool SameKey(const PROPERTYKEY &a, const PROPERTYKEY &b) noexcept;

@@ -22,7 +22,10 @@ HRESULT References(Phone &phone, IPortableDeviceValues *values, std::optional<st
     HRESULT hr = values->GetIPortableDevicePropVariantCollectionValue(wpd::WPD_OBJECT_REFERENCES, &collection);
     if (hr == HRESULT_FROM_WIN32(ERROR_NOT_FOUND)) return S_OK;
     if (FAILED(hr)) return hr;
-    if (phone.Controls().ReferencesRefused()) return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
+    // Android's responder answers SetObjectReferences with Operation Not Supported.
+    if (phone.Controls().ReferencesRefused() || phone.Profile().emptyReferenceLists) {
+        return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
+    }
     DWORD count = 0;
     hr = collection->GetCount(&count);
     if (FAILED(hr)) return hr;

@@ -59,7 +59,8 @@ HRESULT STDMETHODCALLTYPE ObjectCreationStream::Commit(DWORD) noexcept {
         if (state_ == State::Committed) return S_OK;
         if (state_ != State::Open) return STG_E_REVERTED;
         if (written_ != size_) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
-        // The data file is the phone's from here, whether it keeps the object or not.
+        // The data file is the phone's from here, whether it keeps the object or not. An object the
+        // phone showed from its creation on gets its data; any other appears now.
         state_ = State::Abandoned;
         const HRESULT hr = phone_->AddWithData(object_, std::move(file_), written_, &object_.id);
         if (FAILED(hr)) return hr;
@@ -72,6 +73,7 @@ HRESULT STDMETHODCALLTYPE ObjectCreationStream::Commit(DWORD) noexcept {
 
 HRESULT STDMETHODCALLTYPE ObjectCreationStream::Revert() noexcept {
     return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::Revert", {object_.name}, [&]() -> HRESULT {
+        if (!phone_->Profile().revertsUploads) return E_NOTIMPL;
         std::lock_guard lock(mutex_);
         if (state_ == State::Committed) return STG_E_INVALIDFUNCTION;
         Abandon();

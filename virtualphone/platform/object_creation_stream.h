@@ -1,5 +1,7 @@
 // The stream of CreateObjectWithPropertiesAndData: the data goes into a data file of the phone's, and
-// the object exists only once Commit has checked that all the announced bytes came.
+// the object exists only once Commit has checked that all the announced bytes came, unless the phone's
+// profile shows uploads at once: then the object is there, empty, until Commit gives it its data or a
+// client deletes it.
 #pragma once
 
 #include "virtualphone/platform/data_stream_base.h"
@@ -13,7 +15,8 @@ namespace vphone {
 
 class ObjectCreationStream final : public DataStreamBase<ObjectCreationStream> {
 public:
-    // object: the new object without its data; size: the bytes announced in WPD_OBJECT_SIZE.
+    // object: the new object without its data (with its id when the phone holds it already); size: the
+    // bytes announced in WPD_OBJECT_SIZE.
     ObjectCreationStream(std::shared_ptr<Phone> phone, PhoneObject object, std::uint64_t size, DataFile file) noexcept;
     ~ObjectCreationStream();
 

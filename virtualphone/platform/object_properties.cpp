@@ -2,6 +2,7 @@
 
 #include "device/wpd_api.h"
 #include "virtualphone/platform/com_out.h"
+#include "win/unique_any.h"
 
 #include <wrl/client.h>
 
@@ -60,8 +61,23 @@ const std::wstring *DeviceText(const PhoneIdentity &identity, const PROPERTYKEY 
     return nullptr;
 }
 
+HRESULT DateVariant(double date, PROPVARIANT *out) {
+    out->vt = VT_DATE;
+    out->date = date;
+    return S_OK;
+}
+
+// The phone's clock runs with the host's.
+double Now() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    double date = 0;
+    SystemTimeToVariantTime(&now, &date);
+    return date;
+}
+
 HRESULT FixedProperty(const PhoneObject &object, const PhoneIdentity &identity, const PROPERTYKEY &key,
-                      bool referencesRefused, PROPVARIANT *out) {
+                      const PropertyRules &rules, PROPVARIANT *out) {
     const bool device = object.kind == ObjectKind::Device;
     const bool storage = object.kind == ObjectKind::Storage;
     const bool hasData = object.kind == ObjectKind::File || object.kind == ObjectKind::Playlist;
@@ -73,29 +89,30 @@ HRESULT FixedProperty(const PhoneObject &object, const PhoneIdentity &identity, 
     if (SameKey(key, wpd::WPD_OBJECT_CONTENT_TYPE)) return GuidVariant(object.contentType, out);
     if (SameKey(key, wpd::WPD_OBJECT_ISHIDDEN) && !device) return BoolVariant(object.hidden, out);
     if (SameKey(key, wpd::WPD_OBJECT_CAN_DELETE) && !device) return BoolVariant(object.canDelete, out);
-    if (SameKey(key, wpd::WPD_OBJECT_DATE_MODIFIED) && !device) {
-        out->vt = VT_DATE;
-        out->date = object.dateModified;
-        return S_OK;
-    }
+    if (SameKey(key, wpd::WPD_OBJECT_DATE_MODIFIED) && !device) return DateVariant(object.dateModified, out);
     if (SameKey(key, wpd::WPD_OBJECT_SIZE) && hasData) return BigVariant(object.Size(), out);
     if (SameKey(key, wpd::WPD_OBJECT_ORIGINAL_FILE_NAME) && !object.originalFileName.empty()) {
         return StringVariant(object.originalFileName, out);
     }
-    if (SameKey(key, wpd::WPD_OBJECT_REFERENCES) && object.references && !referencesRefused) {
-        return ReferencesVariant(*object.references, out);
+    if (SameKey(key, wpd::WPD_OBJECT_REFERENCES) && object.kind == ObjectKind::Playlist && !rules.referencesRefused) {
+        // Android's responder keeps no references: it answers every playlist with an empty list.
+        if (rules.profile.emptyReferenceLists) return ReferencesVariant({}, out);
+        if (object.references) return ReferencesVariant(*object.references, out);
     }
     if (SameKey(key, wpd::WPD_STORAGE_CAPACITY) && storage) return BigVariant(object.capacity, out);
     if (SameKey(key, wpd::WPD_STORAGE_FREE_SPACE_IN_BYTES) && storage) {
         return BigVariant(object.Free(), out);
     }
     if (const std::wstring *text = device ? DeviceText(identity, key) : nullptr) return StringVariant(*text, out);
+    if (device && SameKey(key, wpd::WPD_DEVICE_DATETIME) && rules.profile.deviceDateTime) return DateVariant(Now(), out);
     return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 }
 
 }  // namespace
 
-std::vector<PROPERTYKEY> ObjectKeys(const PhoneObject &object, bool referencesRefused) {
+PropertyRules RulesOf(Phone &phone) { return {phone.Profile(), phone.Controls().ReferencesRefused()}; }
+
+std::vector<PROPERTYKEY> ObjectKeys(const PhoneObject &object, const PropertyRules &rules) {
     static constexpr PROPERTYKEY kCandidates[] = {
         wpd::WPD_OBJECT_ID,          wpd::WPD_OBJECT_PARENT_ID,     wpd::WPD_OBJECT_NAME,
         wpd::WPD_OBJECT_PERSISTENT_UNIQUE_ID, wpd::WPD_OBJECT_FORMAT, wpd::WPD_OBJECT_CONTENT_TYPE,
@@ -103,6 +120,7 @@ std::vector<PROPERTYKEY> ObjectKeys(const PhoneObject &object, bool referencesRe
         wpd::WPD_OBJECT_SIZE,        wpd::WPD_OBJECT_ORIGINAL_FILE_NAME, wpd::WPD_OBJECT_REFERENCES,
         wpd::WPD_STORAGE_CAPACITY,   wpd::WPD_STORAGE_FREE_SPACE_IN_BYTES, wpd::WPD_DEVICE_MANUFACTURER,
         wpd::WPD_DEVICE_MODEL,       wpd::WPD_DEVICE_SERIAL_NUMBER, wpd::WPD_DEVICE_FRIENDLY_NAME,
+        wpd::WPD_DEVICE_DATETIME,
     };
     // Which fixed keys an object has is decided by FixedProperty alone, so ask it with a probe.
     std::vector<PROPERTYKEY> keys;
@@ -110,7 +128,7 @@ std::vector<PROPERTYKEY> ObjectKeys(const PhoneObject &object, bool referencesRe
     for (const PROPERTYKEY &key : kCandidates) {
         PROPVARIANT probe;
         PropVariantInit(&probe);
-        if (!Lacks(object, key) && SUCCEEDED(FixedProperty(object, probeIdentity, key, referencesRefused, &probe))) {
+        if (!Lacks(object, key) && SUCCEEDED(FixedProperty(object, probeIdentity, key, rules, &probe))) {
             keys.push_back(key);
         }
         PropVariantClear(&probe);
@@ -122,13 +140,13 @@ std::vector<PROPERTYKEY> ObjectKeys(const PhoneObject &object, bool referencesRe
 }
 
 HRESULT ObjectProperty(const PhoneObject &object, const PhoneIdentity &identity, const PROPERTYKEY &key,
-                       bool referencesRefused, PROPVARIANT *value) {
+                       const PropertyRules &rules, PROPVARIANT *value) {
     PropVariantInit(value);
     if (Lacks(object, key)) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
     for (const auto &[extraKey, extraValue] : object.extra) {
         if (SameKey(extraKey, key)) return extraValue.CopyTo(value);
     }
-    return FixedProperty(object, identity, key, referencesRefused, value);
+    return FixedProperty(object, identity, key, rules, value);
 }
 
 HRESULT WriteObjectProperty(PhoneObject &object, PhoneIdentity &identity, const PROPERTYKEY &key,
@@ -143,7 +161,6 @@ HRESULT WriteObjectProperty(PhoneObject &object, PhoneIdentity &identity, const 
     std::wstring *text = nullptr;
     if (device && SameKey(key, wpd::WPD_DEVICE_FRIENDLY_NAME)) text = &identity.friendlyName;
     if (!device && SameKey(key, wpd::WPD_OBJECT_NAME)) text = &object.name;
-    if (!device && SameKey(key, wpd::WPD_OBJECT_ORIGINAL_FILE_NAME)) text = &object.originalFileName;
     if (text) {
         if (value.vt != VT_LPWSTR || !value.pwszVal) return DISP_E_TYPEMISMATCH;
         *text = value.pwszVal;
@@ -165,6 +182,19 @@ HRESULT WriteObjectProperty(PhoneObject &object, PhoneIdentity &identity, const 
         return S_OK;
     }
     return E_ACCESSDENIED;
+}
+
+bool CanWriteProperty(const PhoneObject &object, const PhoneIdentity &identity, const PROPERTYKEY &key,
+                      const PropertyRules &rules) {
+    if (SameKey(key, wpd::WPD_OBJECT_ORIGINAL_FILE_NAME)) {
+        return rules.profile.renamesByFileName && object.kind != ObjectKind::Device && object.kind != ObjectKind::Storage;
+    }
+    // Writable when its value written back to a copy is taken.
+    win::UniquePropVariant value;
+    if (FAILED(ObjectProperty(object, identity, key, rules, value.put()))) return false;
+    PhoneObject objectCopy = object;
+    PhoneIdentity identityCopy = identity;
+    return SUCCEEDED(WriteObjectProperty(objectCopy, identityCopy, key, *value));
 }
 
 }  // namespace vphone

@@ -82,6 +82,13 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::CreateObjectWithPropertiesAndDa
         hr = phone_->CheckNewObject(object, size);
         if (FAILED(hr)) return hr;
 
+        // A phone that shows uploads at once has the object from here on, refusals included.
+        if (phone_->Profile().uploadsVisibleAtOnce) {
+            PhoneObject unfinished = object;
+            unfinished.data = BytesData({});
+            hr = phone_->Add(std::move(unfinished), &object.id);
+            if (FAILED(hr)) return hr;
+        }
         DataFile file;
         hr = phone_->NewDataFile(&file);
         if (FAILED(hr)) return hr;
@@ -117,6 +124,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::Delete(const DWORD options,
         if (FAILED(hr)) return hr;
         HRESULT firstFailure = S_OK;
         DWORD failures = 0;
+        DWORD partial = 0;
         for (DWORD i = 0; i < count; ++i) {
             win::UniquePropVariant id;
             hr = objectIds->GetAt(i, id.get());
@@ -127,15 +135,17 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::Delete(const DWORD options,
             phone_->Controls().Record("deleted", std::wstring(id->vt == VT_LPWSTR ? Arg(id->pwszVal) : L"(not a string)") +
                                                      L", " + HresultArg(deleted));
             if (FAILED(deleted) && failures++ == 0) firstFailure = deleted;
+            if (deleted == S_FALSE) ++partial;
             PROPVARIANT result;
             PropVariantInit(&result);
             result.vt = VT_ERROR;
-            result.scode = deleted;
+            // A folder that kept some of its contents could not go itself.
+            result.scode = deleted == S_FALSE ? HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY) : deleted;
             hr = outcome->Add(&result);
             if (FAILED(hr)) return hr;
         }
         if (results) *results = outcome.Detach();
-        if (failures == 0) return S_OK;
+        if (failures == 0 && partial == 0) return S_OK;
         return failures == count ? firstFailure : S_FALSE;
     });
 }

@@ -19,9 +19,9 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetSupportedProperties(LPCWS
         ComPtr<IPortableDeviceKeyCollection> collection;
         HRESULT hr = NewKeys(&collection);
         if (FAILED(hr)) return hr;
-        const bool refused = phone_->Controls().ReferencesRefused();
+        const PropertyRules rules = RulesOf(*phone_);
         hr = phone_->Read(objectId, [&](const PhoneObject &object, const PhoneIdentity &) {
-            for (const PROPERTYKEY &key : ObjectKeys(object, refused)) {
+            for (const PROPERTYKEY &key : ObjectKeys(object, rules)) {
                 const HRESULT added = collection->Add(key);
                 if (FAILED(added)) return added;
             }
@@ -37,8 +37,27 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetPropertyAttributes(LPCWST
                                                                           IPortableDeviceValues **attributes) noexcept {
     return RunPhoneMethod(phone_->Controls(), "IPortableDeviceProperties::GetPropertyAttributes",
                           {Arg(objectId), KeyArg(key)}, [&]() -> HRESULT {
-        if (attributes) *attributes = nullptr;
-        return E_NOTIMPL;
+        if (!objectId || !attributes) return E_POINTER;
+        *attributes = nullptr;
+        ComPtr<IPortableDeviceValues> result;
+        HRESULT hr = NewValues(&result);
+        if (FAILED(hr)) return hr;
+        const PropertyRules rules = RulesOf(*phone_);
+        hr = phone_->Read(objectId, [&](const PhoneObject &object, const PhoneIdentity &identity) -> HRESULT {
+            win::UniquePropVariant value;
+            HRESULT read = ObjectProperty(object, identity, key, rules, value.put());
+            if (FAILED(read)) return read;
+            read = result->SetBoolValue(wpd::WPD_PROPERTY_ATTRIBUTE_CAN_READ, TRUE);
+            if (SUCCEEDED(read)) {
+                read = result->SetBoolValue(wpd::WPD_PROPERTY_ATTRIBUTE_CAN_WRITE,
+                                            CanWriteProperty(object, identity, key, rules));
+            }
+            if (SUCCEEDED(read)) read = result->SetBoolValue(wpd::WPD_PROPERTY_ATTRIBUTE_CAN_DELETE, FALSE);
+            return read;
+        });
+        if (FAILED(hr)) return hr;
+        *attributes = result.Detach();
+        return S_OK;
     });
 }
 
@@ -51,7 +70,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetValues(LPCWSTR objectId, 
         HRESULT hr = NewValues(&result);
         if (FAILED(hr)) return hr;
         PhoneControls &controls = phone_->Controls();
-        const bool refused = controls.ReferencesRefused();
+        const PropertyRules rules = RulesOf(*phone_);
         bool someUnreadable = false;
         // One value per key: the unreadable ones as VT_ERROR, the ones the object lacks left out.
         const auto put = [&](const PhoneObject &object, const PhoneIdentity &identity, const PROPERTYKEY &key) {
@@ -65,14 +84,14 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetValues(LPCWSTR objectId, 
             if (PhoneExtension *extension = phone_->Extension(); extension && object.kind == ObjectKind::Device) {
                 read = extension->ReadDeviceProperty(key, value.put());
             }
-            if (read == HRESULT_FROM_WIN32(ERROR_NOT_FOUND)) read = ObjectProperty(object, identity, key, refused, value.put());
+            if (read == HRESULT_FROM_WIN32(ERROR_NOT_FOUND)) read = ObjectProperty(object, identity, key, rules, value.put());
             if (read == HRESULT_FROM_WIN32(ERROR_NOT_FOUND)) return S_OK;
             if (FAILED(read)) return read;
             return result->SetValue(key, value.get());
         };
         hr = phone_->Read(objectId, [&](const PhoneObject &object, const PhoneIdentity &identity) -> HRESULT {
             if (!keys) {
-                for (const PROPERTYKEY &key : ObjectKeys(object, refused)) {
+                for (const PROPERTYKEY &key : ObjectKeys(object, rules)) {
                     const HRESULT added = put(object, identity, key);
                     if (FAILED(added)) return added;
                 }
@@ -122,6 +141,10 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::SetValues(LPCWSTR objectId, 
             }
             if (byExtension != HRESULT_FROM_WIN32(ERROR_NOT_FOUND)) {
                 written = byExtension;
+            } else if (SUCCEEDED(written) && SameKey(key, wpd::WPD_OBJECT_ORIGINAL_FILE_NAME)) {
+                written = value->vt == VT_LPWSTR && value->pwszVal ? phone_->Rename(objectId, value->pwszVal)
+                                                                   : DISP_E_TYPEMISMATCH;
+                if (written == kObjectNotFound) return written;
             } else if (SUCCEEDED(written)) {
                 written = phone_->Update(objectId, [&](PhoneObject &object, PhoneIdentity &identity) {
                     return WriteObjectProperty(object, identity, key, *value);

@@ -59,6 +59,7 @@ TEST_F(DescriptionParser, ReadsIdentityAndObjectTree) {
         L"hardware-id USB\\VID_0FCE&PID_0176&REV_0100\r\n"
         L"hardware-id USB\\VID_0FCE&PID_0176\r\n"
         L"modified 2009-06-01 12:00\r\n"
+        L"profile android\r\n"
         L"storage Card\r\n"
         L"    capacity 2 GiB\r\n"
         L"    folder Mötley Café\r\n"
@@ -83,6 +84,7 @@ TEST_F(DescriptionParser, ReadsIdentityAndObjectTree) {
     ASSERT_TRUE(phone) << error_.Text();
 
     EXPECT_EQ(phone->identity.manufacturer, L"Nordvik Telecom");
+    EXPECT_EQ(phone->profile.name, L"android");
     EXPECT_EQ(phone->identity.model, L"NV-7");
     EXPECT_EQ(phone->identity.serialNumber, L"S-1");
     EXPECT_EQ(phone->identity.friendlyName, L"  Aurora  ");
@@ -101,12 +103,12 @@ TEST_F(DescriptionParser, ReadsIdentityAndObjectTree) {
     const DescribedObject *card = At(*phone, L"\\Card");
     EXPECT_EQ(card->type, ObjectType::Storage);
     EXPECT_EQ(card->capacity, 2ull << 30);
-    EXPECT_EQ(card->line, 11);
+    EXPECT_EQ(card->line, 12);
     EXPECT_EQ(At(*phone, L"\\Phone")->capacity, 1536u);
 
     const DescribedObject *song = At(*phone, L"\\Card\\Mötley Café\\Группа.mp3");
     EXPECT_EQ(song->type, ObjectType::File);
-    EXPECT_EQ(song->line, 15);
+    EXPECT_EQ(song->line, 16);
     EXPECT_EQ(song->data.kind, DataOrigin::Kind::LocalFile);
     EXPECT_EQ(song->data.file, folder_ + L"\\media\\tone.mp3");
     EXPECT_EQ(song->thumbnailFile, folder_ + L"\\thumb.png");
@@ -199,6 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadDescription{"NameWithBackslash", L"storage Card\n  capacity 1 GiB\n  folder a\\b\n", 5, L"holds a backslash"},
         BadDescription{"ImpossibleDate", L"modified 2009-02-30\n", 3, L"bad date '2009-02-30'"},
         BadDescription{"BadDateLayout", L"modified 30.06.2009\n", 3, L"bad date"},
+        BadDescription{"UnknownProfile", L"profile ios\n", 3, L"unknown profile 'ios'"},
         BadDescription{"BadFormat", L"storage Card\n  capacity 1 GiB\n  file a\n    format 0x12345\n", 6, L"bad format"},
         BadDescription{"BadContentType", L"storage Card\n  capacity 1 GiB\n  file a\n    content-type sound\n", 6,
                        L"bad content type 'sound'"},

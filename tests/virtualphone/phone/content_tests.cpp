@@ -86,16 +86,8 @@ TEST_F(PhoneContent, PropertiesReadBackAsBuilt) {
 }
 
 TEST_F(PhoneContent, PlaylistReferencesReadAsCollection) {
-    auto values = ReadValues(*phone_->FindPath(L"\\Card\\mix.m3u"), {wpd::WPD_OBJECT_REFERENCES});
-    ComPtr<IPortableDevicePropVariantCollection> references;
-    ASSERT_EQ(values->GetIPortableDevicePropVariantCollectionValue(wpd::WPD_OBJECT_REFERENCES, &references), S_OK);
-    DWORD count = 0;
-    EXPECT_EQ(references->GetCount(&count), S_OK);
-    ASSERT_EQ(count, 2u);
-    win::UniquePropVariant first;
-    EXPECT_EQ(references->GetAt(0, first.get()), S_OK);
-    ASSERT_EQ(first->vt, VT_LPWSTR);
-    EXPECT_EQ(std::wstring(first->pwszVal), *phone_->FindPath(L"\\Card\\Music\\a.mp3"));
+    EXPECT_EQ(ReferencesOf(L"\\Card\\mix.m3u"),
+              (std::vector<std::wstring>{*phone_->FindPath(L"\\Card\\Music\\a.mp3"), *phone_->FindPath(L"\\Card\\Music\\b.mp3")}));
 }
 
 TEST_F(PhoneContent, StreamsDataAndThumbnailAndRefusesMissingResources) {
@@ -209,19 +201,6 @@ TEST_F(PhoneCreation, FolderWithPropertiesOnlyExistsOnReturn) {
 
 class PhoneDeletion : public PhoneSession {
 protected:
-    HRESULT Delete(const std::wstring &path, DWORD options) {
-        ComPtr<IPortableDevicePropVariantCollection> ids;
-        EXPECT_EQ(CoCreateInstance(wpd::CLSID_PortableDevicePropVariantCollection, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_PPV_ARGS(&ids)),
-                  S_OK);
-        win::UniquePropVariant id;
-        id.get()->vt = VT_LPWSTR;
-        id.get()->pwszVal = static_cast<LPWSTR>(CoTaskMemAlloc(64 * sizeof(wchar_t)));
-        wcscpy(id.get()->pwszVal, phone_->FindPath(path).value_or(L"o999").c_str());
-        ids->Add(id.get());
-        ComPtr<IPortableDevicePropVariantCollection> results;
-        return Content()->Delete(options, ids.Get(), &results);
-    }
     std::uint64_t FreeSpace() {
         std::uint64_t free = 0;
         EXPECT_EQ(phone_->FreeSpace(L"s10001", &free), S_OK);
@@ -230,18 +209,18 @@ protected:
 };
 
 TEST_F(PhoneDeletion, NonRecursiveDeleteOfFullFolderFails) {
-    EXPECT_EQ(Delete(L"\\Card\\Music", wpd::PORTABLE_DEVICE_DELETE_NO_RECURSION), HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY));
+    EXPECT_EQ(DeleteAt(L"\\Card\\Music", wpd::PORTABLE_DEVICE_DELETE_NO_RECURSION), HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY));
     EXPECT_TRUE(phone_->FindPath(L"\\Card\\Music\\a.mp3"));
-    EXPECT_EQ(Delete(L"\\Card\\Empty", wpd::PORTABLE_DEVICE_DELETE_NO_RECURSION), S_OK);
+    EXPECT_EQ(DeleteAt(L"\\Card\\Empty", wpd::PORTABLE_DEVICE_DELETE_NO_RECURSION), S_OK);
     EXPECT_FALSE(phone_->FindPath(L"\\Card\\Empty"));
 }
 
 TEST_F(PhoneDeletion, RecursiveDeleteRemovesSubtreeAndFreesSpace) {
     const std::uint64_t before = FreeSpace();
-    EXPECT_EQ(Delete(L"\\Card\\Music", wpd::PORTABLE_DEVICE_DELETE_WITH_RECURSION), S_OK);
+    EXPECT_EQ(DeleteAt(L"\\Card\\Music", wpd::PORTABLE_DEVICE_DELETE_WITH_RECURSION), S_OK);
     EXPECT_FALSE(phone_->FindPath(L"\\Card\\Music"));
     EXPECT_EQ(FreeSpace(), before + 3000);
-    EXPECT_EQ(Delete(L"\\Card\\nothing", wpd::PORTABLE_DEVICE_DELETE_WITH_RECURSION), vphone::kObjectNotFound);
+    EXPECT_EQ(DeleteAt(L"\\Card\\nothing", wpd::PORTABLE_DEVICE_DELETE_WITH_RECURSION), vphone::kObjectNotFound);
 }
 
 }  // namespace

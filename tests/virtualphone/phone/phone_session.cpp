@@ -2,8 +2,8 @@
 
 namespace vphone_test {
 
-std::shared_ptr<vphone::Phone> SamplePhone() {
-    return vphone::PhoneBuilder()
+std::shared_ptr<vphone::Phone> SamplePhone(const vphone::PhoneProfile &profile) {
+    return vphone::PhoneBuilder(profile)
         .Manufacturer(L"Maker")
         .Model(L"Model One")
         .SerialNumber(L"SIM0001")
@@ -91,6 +91,40 @@ ComPtr<IPortableDeviceValues> PhoneSession::ReadValues(const std::wstring &objec
     ComPtr<IPortableDeviceValues> values;
     EXPECT_TRUE(SUCCEEDED(properties->GetValues(objectId.c_str(), collection.Get(), &values)));
     return values;
+}
+
+std::vector<std::wstring> PhoneSession::ReferencesOf(const wchar_t *path) {
+    auto values = ReadValues(*phone_->FindPath(path), {wpd::WPD_OBJECT_REFERENCES});
+    ComPtr<IPortableDevicePropVariantCollection> references;
+    std::vector<std::wstring> ids;
+    EXPECT_EQ(values->GetIPortableDevicePropVariantCollectionValue(wpd::WPD_OBJECT_REFERENCES, &references), S_OK);
+    DWORD count = 0;
+    if (!references || FAILED(references->GetCount(&count))) return {L"(no list)"};
+    for (DWORD i = 0; i < count; ++i) {
+        PROPVARIANT id;
+        PropVariantInit(&id);
+        EXPECT_EQ(references->GetAt(i, &id), S_OK);
+        ids.push_back(id.vt == VT_LPWSTR ? id.pwszVal : L"(not a string)");
+        PropVariantClear(&id);
+    }
+    return ids;
+}
+
+HRESULT PhoneSession::DeleteAt(const std::wstring &path, DWORD options,
+                               ComPtr<IPortableDevicePropVariantCollection> *results) {
+    ComPtr<IPortableDevicePropVariantCollection> ids;
+    EXPECT_EQ(CoCreateInstance(wpd::CLSID_PortableDevicePropVariantCollection, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_PPV_ARGS(&ids)),
+              S_OK);
+    const std::wstring id = phone_->FindPath(path).value_or(L"o999");
+    PROPVARIANT value = {};
+    value.vt = VT_LPWSTR;
+    value.pwszVal = const_cast<wchar_t *>(id.c_str());  // the collection keeps a copy
+    ids->Add(&value);
+    ComPtr<IPortableDevicePropVariantCollection> outcome;
+    const HRESULT hr = Content()->Delete(options, ids.Get(), &outcome);
+    if (results) *results = outcome;
+    return hr;
 }
 
 }  // namespace vphone_test

@@ -16,10 +16,11 @@ namespace vphone_test {
 using Microsoft::WRL::ComPtr;
 
 // \Card (1 MiB): Music\{a.mp3 (1000 bytes, thumbnail), b.mp3 (2000)}, Empty\, mix.m3u -> a, b.
-std::shared_ptr<vphone::Phone> SamplePhone();
+std::shared_ptr<vphone::Phone> SamplePhone(const vphone::PhoneProfile &profile = vphone::DefaultProfile());
 
 class PhoneSession : public testing::Test {
 protected:
+    explicit PhoneSession(const vphone::PhoneProfile &profile = vphone::DefaultProfile()) : phone_(SamplePhone(profile)) {}
     void SetUp() override;
     void TearDown() override;
     // Opens the installed phone with client information; the result of Open.
@@ -28,8 +29,13 @@ protected:
     ComPtr<IPortableDeviceValues> Values();
     std::vector<std::wstring> Children(const wchar_t *parent);
     ComPtr<IPortableDeviceValues> ReadValues(const std::wstring &objectId, std::initializer_list<PROPERTYKEY> keys);
+    // The ids a playlist's WPD_OBJECT_REFERENCES holds.
+    std::vector<std::wstring> ReferencesOf(const wchar_t *path);
+    // Deletes the object at a device path (an id of no object when there is none).
+    HRESULT DeleteAt(const std::wstring &path, DWORD options,
+                     ComPtr<IPortableDevicePropVariantCollection> *results = nullptr);
 
-    std::shared_ptr<vphone::Phone> phone_ = SamplePhone();
+    std::shared_ptr<vphone::Phone> phone_;
     vphone::InProcessPhones installed_{{phone_}};
     vphone::TaskMemoryAccounting memory_;
     ComPtr<IPortableDevice> device_;

@@ -148,10 +148,10 @@ TEST_F(PhoneOfProcesses, TwoHostsPuttingDeletingAndListingInOneFolderLoseNothing
     ASSERT_EQ(phone->Children(*phone->FindPath(L"\\Card\\Shared"), &ids), S_OK);
     for (const std::wstring &id : ids) {
         const auto object = phone->Find(id);
-        names.push_back(object->PathName());
+        names.push_back(object->FileName());
         Bytes bytes;
         EXPECT_EQ(phone->ReadData(id, false, &bytes), S_OK);
-        EXPECT_TRUE(bytes == ChurnBytes(object->PathName())) << testing::PrintToString(object->PathName());
+        EXPECT_TRUE(bytes == ChurnBytes(object->FileName())) << testing::PrintToString(object->FileName());
     }
     std::sort(names.begin(), names.end());
     std::sort(kept.begin(), kept.end());
