@@ -118,6 +118,7 @@ HRESULT Phone::CheckNewLocked(const PhoneObject &object, std::uint64_t size) con
     if (!parent) return kObjectNotFound;
     if (!parent->object.IsContainer()) return E_INVALIDARG;
     if (content_.StorageOf(parent->object)->Free() < size) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+    if (profile_.uniqueFileNames && content_.HasChildNamed(*parent, object.FileName())) return kNameTaken;
     return CheckHostName(content_, object);
 }
 

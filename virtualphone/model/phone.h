@@ -69,7 +69,7 @@ public:
     HRESULT Add(PhoneObject object, std::wstring *id);
     // Whether the phone would take object (not a storage) with size bytes of data below
     // object.parentId: kObjectNotFound, E_INVALIDARG for a parent that is no storage or folder,
-    // HRESULT_FROM_WIN32(ERROR_DISK_FULL), or a name a folder-backed storage refuses.
+    // HRESULT_FROM_WIN32(ERROR_DISK_FULL), kNameTaken, or a name a folder-backed storage refuses.
     HRESULT CheckNewObject(const PhoneObject &object, std::uint64_t size) const;
     // A file for the data a host sends with a new object.
     HRESULT NewDataFile(DataFile *file);

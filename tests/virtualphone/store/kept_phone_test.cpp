@@ -75,8 +75,8 @@ protected:
     }
 
     // \Card (1 MiB): Music\a.mp3 (1000 bytes).
-    static PhoneBuilder Described() {
-        PhoneBuilder builder;
+    static PhoneBuilder Described(const PhoneProfile &profile = DefaultProfile()) {
+        PhoneBuilder builder(profile);
         builder.SerialNumber(L"KEPT01").Storage(L"Card", 1 << 20).Folder(L"\\Card\\Music").File(L"\\Card\\Music\\a.mp3", PatternData(1000));
         return builder;
     }
@@ -138,6 +138,28 @@ TEST_F(KeptPhone, AChangeOneMakesIsSeenByTheOthersNextCall) {
     EXPECT_EQ(second->Delete(id, false), S_OK);
     EXPECT_FALSE(first->Find(id));
     EXPECT_TRUE(DataFiles().empty());
+}
+
+// An upload shown at once is kept from its creation, and its data joins it at commit.
+TEST_F(KeptPhone, AnAndroidPhoneKeepsItsPathIdsAndTheUploadItShowsAtOnce) {
+    auto first = Open(Described(AndroidProfile())), second = Open(Described(AndroidProfile()));
+    PhoneObject upload;
+    upload.parentId = *first->FindPath(L"\\Card\\Music");
+    upload.name = upload.originalFileName = L"new.mp3";
+    upload.data = BytesData({});
+    ASSERT_EQ(first->Add(upload, &upload.id), S_OK);
+    EXPECT_EQ(second->FindPath(L"\\Card\\Music\\new.mp3"), upload.id);
+    EXPECT_EQ(second->Find(upload.id)->Size(), 0u);
+
+    DataFile file;
+    ASSERT_EQ(first->NewDataFile(&file), S_OK);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file.handle.get(), "abc", 3, &written, nullptr));
+    ASSERT_EQ(first->AddWithData(upload, std::move(file), 3, nullptr), S_OK);
+    Bytes read;
+    EXPECT_EQ(second->ReadData(upload.id, false, &read), S_OK);
+    EXPECT_EQ(read, (Bytes{'a', 'b', 'c'}));
+    EXPECT_EQ(DataFiles().size(), 1u);
 }
 
 TEST_F(KeptPhone, EveryFieldComesBackFromTheSnapshotAsItWas) {
