@@ -132,8 +132,9 @@ HRESULT Phone::AddLocked(PhoneObject object, DataFile *file, std::uint64_t size,
     const HRESULT hr = ChangeLocked([&](bool *changed, std::vector<DataPtr> *dropped) {
         if (file && !object.id.empty()) {
             if (id) *id = object.id;
-            *changed = true;
-            return AttachLocked(object.id, *file, size, dropped);
+            const HRESULT attached = AttachLocked(object.id, *file, size, dropped);
+            *changed = SUCCEEDED(attached);
+            return attached;
         }
         HRESULT added = object.kind == ObjectKind::Storage ? S_OK : CheckNewLocked(object, file ? size : object.Size());
         if (SUCCEEDED(added)) added = CreateOnHost(content_, object, file);
