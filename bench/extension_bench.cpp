@@ -10,7 +10,6 @@
 #include <initializer_list>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "bench/bench_timer.h"
@@ -30,7 +29,6 @@ constexpr ULONGLONG kPackageBytes = 64ull << 20;
 constexpr ULONG kSession = 7;
 constexpr int kObjects = 10000;
 constexpr int kRounds = 5;
-constexpr WORD kOpenChannel = 0x1002, kCloseChannel = 0x1003;
 constexpr ULONG kSyncMLChannel = 0x1000;
 
 // A stream over memory allocated once, so that neither side pays for growing it.
@@ -55,11 +53,10 @@ public:
                          IID_PPV_ARGS(&params_));
     }
 
-    void Param(VARTYPE type, ULONG value) {
+    void Param(ULONG value) {
         PROPVARIANT item = {};
-        item.vt = type;
+        item.vt = VT_UI4;
         item.ulVal = value;
-        if (type == VT_UI1) item.bVal = static_cast<BYTE>(value);
         params_->Add(&item);
     }
 
@@ -84,7 +81,7 @@ public:
         return Send();
     }
 
-    // The bytes that arrived go to out.
+    // The bytes that arrived go to out; the buffer handed back may be longer than they are.
     ULONG Read(BYTE *request, ULONG size, BYTE *out) {
         Command(WPD_COMMAND_MTP_EXT_READ_DATA);
         record_->SetStringValue(WPD_PROPERTY_MTP_EXT_TRANSFER_CONTEXT, context_.get());
@@ -93,9 +90,14 @@ public:
         if (!Send()) return 0;
         win::UniqueCoTaskMem<BYTE> data;
         DWORD length = 0;
-        if (FAILED(result_->GetBufferValue(WPD_PROPERTY_MTP_EXT_TRANSFER_DATA, data.put(), &length))) return 0;
-        std::memcpy(out, data.get(), length);
-        return length;
+        ULONG read = 0;
+        if (FAILED(result_->GetUnsignedIntegerValue(WPD_PROPERTY_MTP_EXT_TRANSFER_NUM_BYTES_READ, &read)) ||
+            FAILED(result_->GetBufferValue(WPD_PROPERTY_MTP_EXT_TRANSFER_DATA, data.put(), &length))) {
+            return 0;
+        }
+        read = std::min<ULONG>(read, length);
+        std::memcpy(out, data.get(), read);
+        return read;
     }
 
     bool End() {
@@ -128,9 +130,9 @@ private:
 };
 
 // An operation without data.
-bool BareCommand(IPortableDevice *device, WORD opCode, std::initializer_list<std::pair<VARTYPE, ULONG>> params) {
+bool BareCommand(IPortableDevice *device, WORD opCode, std::initializer_list<ULONG> params) {
     BareOperation operation(device, opCode);
-    for (const auto &[type, value] : params) operation.Param(type, value);
+    for (ULONG value : params) operation.Param(value);
     return operation.Start(WPD_COMMAND_MTP_EXT_EXECUTE_COMMAND_WITHOUT_DATA_PHASE, nullptr);
 }
 
@@ -141,12 +143,12 @@ struct Times {
 // The SyncML session's put and get as bare SendCommand loops: the type byte, then the package.
 Times BareSyncML(IPortableDevice *device, std::vector<BYTE> &package) {
     Times times;
-    BareCommand(device, kOpenChannel, {{VT_UI4, kSyncMLChannel}});
-    BareCommand(device, 0, {{VT_UI1, WPD_SYNCML_SERVICE_DATA_SYNC}, {VT_UI4, kSession}});
+    BareCommand(device, PTP_OC_OpenSession, {kSyncMLChannel});
+    BareCommand(device, 0, {WPD_SYNCML_SERVICE_DATA_SYNC, kSession});
 
     double start = bench::Seconds();
     BareOperation put(device, 0);
-    put.Param(VT_UI4, kSession);
+    put.Param(kSession);
     const ULONGLONG total = package.size();
     put.Start(WPD_COMMAND_MTP_EXT_EXECUTE_COMMAND_WITH_DATA_TO_WRITE, &total);
     for (ULONGLONG sent = 0; sent < total; sent += kChunk) {
@@ -156,9 +158,9 @@ Times BareSyncML(IPortableDevice *device, std::vector<BYTE> &package) {
     times.put = bench::Seconds() - start;
 
     start = bench::Seconds();
-    BareCommand(device, 0, {{VT_UI4, kSession}});  // the request
+    BareCommand(device, 0, {kSession});  // the request
     BareOperation get(device, 0);
-    get.Param(VT_UI4, kSession);
+    get.Param(kSession);
     get.Start(WPD_COMMAND_MTP_EXT_EXECUTE_COMMAND_WITH_DATA_TO_READ, nullptr);
     std::vector<BYTE> request(kChunk);
     for (ULONGLONG received = 0; received < get.Total();) {
@@ -169,8 +171,8 @@ Times BareSyncML(IPortableDevice *device, std::vector<BYTE> &package) {
     get.End();
     times.get = bench::Seconds() - start;
 
-    BareCommand(device, 0, {{VT_UI4, kSession}});  // closes the session
-    BareCommand(device, kCloseChannel, {{VT_UI4, kSyncMLChannel}});
+    BareCommand(device, 0, {kSession});  // closes the session
+    BareCommand(device, PTP_OC_CloseSession, {kSyncMLChannel});
     return times;
 }
 

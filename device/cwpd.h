@@ -8,10 +8,13 @@
 
 #include <atomic>
 #include <memory>
+#include <initializer_list>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "device/wpd_api.h"
+#include "extension/channel_responses.h"
 #include "orvik.h"
 #include "win/unique_any.h"
 
@@ -101,14 +104,17 @@ public:
     WPD_ERROR TranslateError(HRESULT hr) override;
 
     // Vendor MTP operations over the platform's MTP-extension commands. params may point at null (no
-    // parameters); responseParams may be null. Every status is an HRESULT; a refused MTP response code
-    // c is 0xA0000000 | c. Nothing here throws.
+    // parameters); responseParams may be null. Every status is an HRESULT: S_OK when the phone answered
+    // OK, 0xA0000000 | c for another response code c. Nothing here throws. One operation runs at a time
+    // on a device object, from its first step to its last, whichever thread sends it.
     HRESULT SendVendorCommand(WORD opCode, IPortableDevicePropVariantCollection **params,
                               IPortableDevicePropVariantCollection **responseParams);
-    HRESULT SendVendorCommandUInt32(WORD opCode, ULONG value);
+    // The parameters given as 32-bit values.
+    HRESULT SendVendorCommandUInt32(WORD opCode, std::initializer_list<ULONG> params);
     HRESULT OpenVendorChannel(ULONG channel);
     HRESULT CloseVendorChannel(ULONG channel);
-    // The whole data phase into one CoTaskMem buffer that the caller frees; null and 0 when empty.
+    // The whole data phase into one CoTaskMem buffer that the caller frees; null and 0 when empty. The
+    // buffer grows as the data arrives, whatever size the phone announced, up to kMaxBufferedRead.
     HRESULT ReadVendorData(WORD opCode, IPortableDevicePropVariantCollection **params,
                            IPortableDevicePropVariantCollection **responseParams, BYTE **data, ULONG *size);
     HRESULT WriteVendorData(WORD opCode, IPortableDevicePropVariantCollection **params,
@@ -118,20 +124,19 @@ public:
     HRESULT ReadVendorDataToStream(WORD opCode, IPortableDevicePropVariantCollection **params,
                                    IPortableDevicePropVariantCollection **responseParams, IStream *stream,
                                    ULONGLONG *count, BYTE *header, ULONG headerLength);
-    // Sends header (at most kVendorChunkBytes), then up to total bytes of stream.
+    // Sends header (at most kVendorChunkBytes), then total bytes of stream; a stream that ends sooner
+    // fails the operation.
     HRESULT WriteVendorDataFromStream(WORD opCode, IPortableDevicePropVariantCollection **params,
                                       IPortableDevicePropVariantCollection **responseParams, IStream *stream,
                                       ULONGLONG total, const BYTE *header, ULONG headerLength);
-    HRESULT LastResponseAsHResult() const;
     // The MTP handle of the object whose persistent unique id prints as id ("{...}"); E_FAIL if none.
     HRESULT FindObjectByPersistentId(const wchar_t *id, ULONG *handle);
 
     static constexpr ULONG kVendorChunkBytes = 8192;
+    static constexpr ULONG kMaxBufferedRead = 64 << 20;
 
-protected:
-    // Response code of the last vendor MTP operation or vendor event; OK until the first one. Written by
-    // the worker and the event thread alike: the last writer wins.
-    std::atomic<unsigned long> lastResponseCode_ = 0x2001;
+private:
+    std::mutex vendorLock_;
 };
 
 class CZephEventsCallback;
@@ -162,24 +167,29 @@ public:
 
 private:
     HRESULT ReceiveATData();
+    // A vendor channel with the session on it. A channel this object opened and could not close is
+    // closed and opened again; a session that fails to open closes its channel again.
+    HRESULT OpenChannelSession(ULONG channel, WORD opCode, std::initializer_list<ULONG> params);
+    // Ends the session, and closes the channel whatever the phone answered to that.
+    HRESULT CloseChannelSession(ULONG channel, WORD opCode, ULONG session);
     // The one event subscription both channels share: made by the first open, dropped when the last
     // channel closes.
     void Subscribe();
     void Unsubscribe();
-    // Waits for the completion of a put or a request; WPD_ERROR_TIMEOUT, or the completion's code.
-    bool WaitForSyncMLCompletion(unsigned long timeoutMs);
+    // The result of a SyncML put or request that sent: its completion, or WPD_ERROR_TIMEOUT.
+    WPD_ERROR AwaitSyncMLCompletion(HRESULT sent, unsigned long timeoutMs);
 
     ULONG syncmlSession_ = 0;
-    win::UniqueHandle syncmlDoneEvent_;  // auto-reset; exists while a SyncML session is open
-    std::mutex syncmlEventLock_;         // the event thread signals while the worker may close
     bool syncmlOpen_ = false;
 
-    ULONG atSession_ = 0;
+    std::atomic<ULONG> atSession_ = 0;  // read by the event thread
     bool atOpen_ = false;
     std::mutex atLock_;        // guards the two texts against the event thread
     std::string atBuffer_;     // received and not yet handed out
     std::string atReadText_;   // what the last ATRead handed out; lives until the next one
 
+    ChannelResponses responses_;
+    std::set<ULONG> openChannels_;  // opened by this object and not yet closed
     CZephEventsCallback *eventCallback_ = nullptr;
 };
 

@@ -319,4 +319,33 @@ inline constexpr wchar_t WPD_DEVICE_OBJECT_ID[] = L"DEVICE";
 inline constexpr DWORD PORTABLE_DEVICE_DELETE_NO_RECURSION = 0;
 inline constexpr DWORD PORTABLE_DEVICE_DELETE_WITH_RECURSION = 1;
 
+// The platform's own failures (facility FACILITY_WPD).
+inline constexpr HRESULT E_WPD_DEVICE_ALREADY_OPENED = static_cast<HRESULT>(0x802A0001);
+inline constexpr HRESULT E_WPD_DEVICE_NOT_OPEN = static_cast<HRESULT>(0x802A0002);
+inline constexpr HRESULT E_WPD_OBJECT_NOT_COMMITED = static_cast<HRESULT>(0x802A0005);  // the platform's spelling
+
+// ---------------------------------------------------------------------------------------------------
+// MTP codes carried through the extension commands, under the protocol's own names: operations
+// (PTP_OC_), responses (PTP_RC_), object properties (PTP_OPC_).
+
+inline constexpr WORD PTP_OC_OpenSession = 0x1002;
+inline constexpr WORD PTP_OC_CloseSession = 0x1003;
+inline constexpr WORD PTP_OC_GetObjectHandles = 0x1007;
+inline constexpr WORD PTP_OC_MTP_GetObjectPropValue = 0x9803;
+inline constexpr ULONG PTP_OPC_PersistantUniqueObjectIdentifier = 0xDC41;  // the protocol's spelling
+inline constexpr ULONG PTP_GOH_ALL_STORAGE = 0xFFFFFFFF;                   // GetObjectHandles: every storage
+
+inline constexpr ULONG PTP_RC_OK = 0x2001;
+inline constexpr ULONG PTP_RC_GeneralError = 0x2002;
+inline constexpr ULONG PTP_RC_SessionNotOpen = 0x2003;
+inline constexpr ULONG PTP_RC_OperationNotSupported = 0x2005;
+inline constexpr ULONG PTP_RC_ParameterNotSupported = 0x2006;
+inline constexpr ULONG PTP_RC_InvalidObjectHandle = 0x2009;
+inline constexpr ULONG PTP_RC_StoreFull = 0x200C;
+inline constexpr ULONG PTP_RC_AccessDenied = 0x200F;
+inline constexpr ULONG PTP_RC_DeviceBusy = 0x2019;
+inline constexpr ULONG PTP_RC_InvalidParameter = 0x201D;
+inline constexpr ULONG PTP_RC_SessionAlreadyOpened = 0x201E;
+inline constexpr ULONG PTP_RC_MTP_Invalid_ObjectPropCode = 0xA801;
+
 }  // namespace wpd

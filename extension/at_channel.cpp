@@ -5,10 +5,10 @@
 #include <new>
 
 #include "device/cwpd.h"
-#include "log/log_line.h"
 #include "extension/operation_params.h"
 #include "extension/vendor_operations.h"
 #include "extension/zeph_events.h"
+#include "log/log_line.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -16,9 +16,9 @@ HRESULT CWpdZeph::OnATPendingData(IPortableDeviceValues *parameters) {
     ULONG code = 0;
     HRESULT hr = EventResponseCode(parameters, 1, code);
     if (FAILED(hr)) return hr;
-    lastResponseCode_ = code;
-    if (code != MTP_ResponseOK) {
-        hr = LastResponseAsHResult();
+    responses_.SetATResponse(code);
+    if (code != wpd::PTP_RC_OK) {
+        hr = MtpResponseAsHResult(code);
         LogLine(1, "ZEPH_ATPendingData event error, ResponseCode=%08x", static_cast<unsigned>(code));
     }
     if (hr == S_OK) ReceiveATData();
@@ -29,9 +29,10 @@ HRESULT CWpdZeph::ReceiveATData() {
     win::UniqueCoTaskMem<BYTE> data;
     ULONG size = 0;
     ComPtr<IPortableDevicePropVariantCollection> params;
-    HRESULT hr = CreateSessionParams(atSession_, params);
+    HRESULT hr = OperationParams(ZEPH_ATRead, {atSession_}, params);
     if (SUCCEEDED(hr)) hr = ReadVendorData(ZEPH_ATRead, params.GetAddressOf(), nullptr, data.put(), &size);
-    if (FAILED(hr) || !data || size == 0) return hr;
+    responses_.SetATResponse(ResponseCodeOf(hr));
+    if (FAILED(hr) || size == 0) return hr;
     std::lock_guard lock(atLock_);
     try {
         atBuffer_.append(reinterpret_cast<const char *>(data.get()), size);
@@ -47,8 +48,8 @@ WPD_ERROR CWpdZeph::ATOpenSession(unsigned long session) {
         std::lock_guard lock(atLock_);
         atBuffer_.clear();
     }
-    HRESULT hr = OpenVendorChannel(ZEPH_ATChannel);
-    if (SUCCEEDED(hr)) hr = SendVendorCommandUInt32(ZEPH_ATOpenSession, session);
+    const HRESULT hr = OpenChannelSession(ZEPH_ATChannel, ZEPH_ATOpenSession, {session});
+    responses_.SetATResponse(ResponseCodeOf(hr));
     if (SUCCEEDED(hr)) {
         atOpen_ = true;
         Subscribe();
@@ -57,10 +58,10 @@ WPD_ERROR CWpdZeph::ATOpenSession(unsigned long session) {
 }
 
 WPD_ERROR CWpdZeph::ATCloseSession() {
-    HRESULT hr = SendVendorCommandUInt32(ZEPH_ATCloseSession, atSession_);
-    if (SUCCEEDED(hr)) hr = CloseVendorChannel(ZEPH_ATChannel);
+    const HRESULT hr = CloseChannelSession(ZEPH_ATChannel, ZEPH_ATCloseSession, atSession_);
     atOpen_ = false;
     Unsubscribe();
+    responses_.SetATResponse(wpd::PTP_RC_OK);  // nothing of the closed session is reported later
     {
         std::lock_guard lock(atLock_);
         atBuffer_.clear();
@@ -77,16 +78,18 @@ WPD_ERROR CWpdZeph::ATWrite(const char *text) {
         atBuffer_.clear();
     }
     ComPtr<IPortableDevicePropVariantCollection> params;
-    HRESULT hr = CreateSessionParams(atSession_, params);
+    HRESULT hr = OperationParams(ZEPH_ATWrite, {atSession_}, params);
     if (SUCCEEDED(hr)) {
         hr = WriteVendorData(ZEPH_ATWrite, params.GetAddressOf(), nullptr, reinterpret_cast<const BYTE *>(text),
                              static_cast<ULONG>(strlen(text)));
     }
+    responses_.SetATResponse(ResponseCodeOf(hr));
     return TranslateError(hr);
 }
 
 WPD_ERROR CWpdZeph::ATRead(const char **text) {
-    const WPD_ERROR status = TranslateError(LastResponseAsHResult());
+    if (!text) return WPD_ERROR_FAILED;
+    const WPD_ERROR status = TranslateError(ResponseStatus(responses_.ATResponse()));
     if (status != WPD_ERROR_OK) return status;
     std::lock_guard lock(atLock_);
     // The host gets a copy of its own: text arriving meanwhile must not move what it reads.

@@ -1,25 +1,27 @@
-// Parameter collections of vendor MTP operations, one property variant per MTP parameter.
+// Parameter collections of MTP operations. The platform's MTP driver takes every operation parameter
+// as a 32-bit value (VT_UI4), whatever width the operation gives it: a collection of another type would
+// be refused.
 #pragma once
 
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <initializer_list>
+
 #include "device/platform_objects.h"
+#include "log/log_line.h"
 
-template <class T>
-HRESULT AddParam(IPortableDevicePropVariantCollection *params, VARTYPE type, T value) {
-    PROPVARIANT parameter;
-    PropVariantInit(&parameter);
-    parameter.vt = type;
-    if constexpr (sizeof(T) == 1) parameter.bVal = value;
-    if constexpr (sizeof(T) == 2) parameter.uiVal = value;
-    if constexpr (sizeof(T) == 4) parameter.ulVal = value;
-    return params->Add(&parameter);
-}
-
-// A new collection holding the one unsigned 32-bit parameter most operations take.
-inline HRESULT CreateSessionParams(ULONG value, Microsoft::WRL::ComPtr<IPortableDevicePropVariantCollection> &params) {
-    const HRESULT hr = CreatePropVariantCollection(params);
-    if (FAILED(hr)) return hr;
-    return AddParam(params.Get(), VT_UI4, value);
+// A new collection holding values, in order. A failure is logged as the operation's own would be.
+inline HRESULT OperationParams(WORD opCode, std::initializer_list<ULONG> values,
+                               Microsoft::WRL::ComPtr<IPortableDevicePropVariantCollection> &params) {
+    HRESULT hr = CreatePropVariantCollection(params);
+    for (auto value = values.begin(); SUCCEEDED(hr) && value != values.end(); ++value) {
+        PROPVARIANT parameter;
+        PropVariantInit(&parameter);
+        parameter.vt = VT_UI4;
+        parameter.ulVal = *value;
+        hr = params->Add(&parameter);
+    }
+    if (FAILED(hr)) LogLine(1, "Mtp Send command failed, hr=%08x, OpCode=%04x", static_cast<unsigned>(hr), opCode);
+    return hr;
 }

@@ -4,19 +4,27 @@
 
 #include "device/cwpd.h"
 #include "device/platform_objects.h"
-#include "log/log_line.h"
 #include "extension/vendor_operations.h"
+#include "extension/vendor_transfer.h"
+#include "log/log_line.h"
 
 using Microsoft::WRL::ComPtr;
 
 HRESULT EventResponseCode(IPortableDeviceValues *parameters, DWORD index, ULONG &code) {
     code = 0;
+    // The platform hands a vendor event's parameters under the event key; the response key serves
+    // only when that one is absent.
     ComPtr<IPortableDevicePropVariantCollection> collection;
-    const HRESULT hr = parameters->GetIPortableDevicePropVariantCollectionValue(
-        wpd::WPD_PROPERTY_MTP_EXT_RESPONSE_PARAMS, &collection);
+    HRESULT hr = parameters->GetIPortableDevicePropVariantCollectionValue(wpd::WPD_PROPERTY_MTP_EXT_EVENT_PARAMS,
+                                                                          &collection);
+    if (hr == HRESULT_FROM_WIN32(ERROR_NOT_FOUND)) {
+        hr = parameters->GetIPortableDevicePropVariantCollectionValue(wpd::WPD_PROPERTY_MTP_EXT_RESPONSE_PARAMS,
+                                                                      &collection);
+    }
     if (FAILED(hr)) return hr;
     win::UniquePropVariant value;
-    if (SUCCEEDED(collection->GetAt(index, value.get())) && value->vt == VT_UI4) code = value->ulVal;
+    if (FAILED(collection->GetAt(index, value.get())) || value->vt != VT_UI4) return E_MALFORMED_ANSWER;
+    code = value->ulVal;
     return S_OK;
 }
 

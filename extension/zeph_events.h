@@ -12,8 +12,8 @@
 
 class CWpdZeph;
 
-// The response code in element index of a vendor event's parameters, 0 when the phone sent none there;
-// fails only when the event has no parameters at all.
+// The unsigned 32-bit response code in element index of a vendor event's parameters; fails when the
+// event has no parameters or no such element.
 HRESULT EventResponseCode(IPortableDeviceValues *parameters, DWORD index, ULONG &code);
 
 class CZephEventsCallback final : public win::ComObject<CZephEventsCallback, IPortableDeviceEventCallback> {

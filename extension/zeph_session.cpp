@@ -1,12 +1,34 @@
-// The event subscription that the AT and SyncML channels share, and what a device object with a
-// session still open does when it goes.
+// What the AT and SyncML channels share: opening and closing a vendor channel with its session, the
+// event subscription, and what a device object with a session still open does when it goes.
 #include "device/cwpd.h"
+#include "extension/vendor_operations.h"
 #include "extension/zeph_events.h"
 
 CWpdZeph::~CWpdZeph() {
     atOpen_ = false;
     syncmlOpen_ = false;
     Unsubscribe();
+}
+
+HRESULT CWpdZeph::OpenChannelSession(ULONG channel, WORD opCode, std::initializer_list<ULONG> params) {
+    HRESULT hr = OpenVendorChannel(channel);
+    if (hr == MtpResponseAsHResult(wpd::PTP_RC_SessionAlreadyOpened) && openChannels_.count(channel)) {
+        CloseVendorChannel(channel);
+        hr = OpenVendorChannel(channel);
+    }
+    if (FAILED(hr)) return hr;
+    openChannels_.insert(channel);
+    hr = SendVendorCommandUInt32(opCode, params);
+    if (FAILED(hr) && SUCCEEDED(CloseVendorChannel(channel))) openChannels_.erase(channel);
+    return hr;
+}
+
+HRESULT CWpdZeph::CloseChannelSession(ULONG channel, WORD opCode, ULONG session) {
+    const HRESULT ended = SendVendorCommandUInt32(opCode, {session});
+    // A channel left open on the phone would refuse every later open, of any client.
+    const HRESULT closed = CloseVendorChannel(channel);
+    if (SUCCEEDED(closed)) openChannels_.erase(channel);
+    return FAILED(ended) ? ended : closed;
 }
 
 void CWpdZeph::Subscribe() {

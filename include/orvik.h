@@ -78,15 +78,18 @@ WPD_ERROR
 #endif
 ;
 
-/* Device class chosen by WPD_InitializeEx. */
+/* Device class chosen by WPD_InitializeEx. WPD_METHOD_ZEPH is for the maker's own phones only: it opens
+   and closes their AT and SyncML channels with the standard MTP session operations sent through the
+   vendor-extension commands, which only those phones answer that way. Any other phone takes
+   WPD_METHOD_BASE. */
 #ifdef __cplusplus
 enum WPD_METHOD
 #else
 typedef enum WPD_METHOD
 #endif
 {
-    WPD_METHOD_BASE = 0, /* portable-device services only */
-    WPD_METHOD_ZEPH = 1  /* plus clock, AT, SyncML and app install over vendor MTP operations */
+    WPD_METHOD_BASE = 0, /* portable-device services only: any phone */
+    WPD_METHOD_ZEPH = 1  /* plus clock, AT, SyncML and app install over the maker's vendor MTP operations */
 }
 #ifndef __cplusplus
 WPD_METHOD
@@ -107,7 +110,7 @@ WPD_MONITORED_EVENT
 #endif
 ;
 
-/* SyncML service opened by WPD_SyncMLOpenSession; sent to the phone as one byte. */
+/* SyncML service opened by WPD_SyncMLOpenSession; sent to the phone as an operation parameter. */
 #ifdef __cplusplus
 enum WPD_SYNCML_SERVICE
 #else

@@ -14,8 +14,11 @@ failures=()
 
 winpath() { echo "Z:${1//\//\\}"; }
 cli() { "$build/wine-run.sh" "$build/bin/orvik-cli.exe" "$@"; }
+ctl() { "$build/wine-run.sh" "$build/virtualphone/bin/vphone-ctl.exe" sample "$@"; }
 
 finish() {
+    # A demo stopped midway leaves the phone plugged in and fast for the next one.
+    ctl --reset >/dev/null 2>&1
     if [ -n "$viewer_pid" ]; then
         "$build/wine-run.sh" "$build/bin/tmonitor.exe" --close >/dev/null 2>&1
         wait "$viewer_pid" 2>/dev/null
@@ -83,6 +86,29 @@ clock() { cli time set '2009-06-01 12:34:56' && cli time get; }
 syncml_exchange() {
     cli syncml put "$(winpath "$work/package.xml")" --type 1 --reply "$(winpath "$work/reply.xml")"
 }
+# The cable is slowed so that the copy is still under way when it is pulled a second after the host
+# connected: the copy fails midway, and once the phone is back nothing of it is there.
+unplug_during_copy() {
+    head -c 60000000 /dev/zero >"$work/long.bin"
+    ctl --link 1 ms 10 MB/s >/dev/null || return 1
+    local connects status
+    connects=$(grep -c 'Windows Portable Device(s)' "$viewer_log")
+    cli put "$(winpath "$work/long.bin")" '\Card\Music\Unplugged.mp3' &
+    local copy=$!
+    for _ in $(seq 100); do
+        [ "$(grep -c 'Windows Portable Device(s)' "$viewer_log")" -gt "$connects" ] && break
+        sleep 0.1
+    done
+    sleep 1
+    echo "vphone-ctl sample --unplug:"
+    ctl --unplug | sed 's/^/    /'
+    wait "$copy"
+    status=$?
+    ctl --plug --link none >/dev/null
+    echo "the copy ended with status $status"
+    [ "$status" -ne 0 ] && ! cli ls '\Card\Music' | grep -q 'Unplugged.mp3' &&
+        echo "plugged in again: nothing of the copy is on the phone"
+}
 put_and_delete() {
     cli put "$(winpath "$work/demo.bin")" '\Card\Music\Delete me.mp3' && cli rm '\Card\Music\Delete me.mp3' &&
         cli ls '\Card\Music' >"$work/after.txt" || return 1
@@ -104,6 +130,7 @@ step "An AT exchange" cli at ATI AT+CGMI
 step "A SyncML exchange" syncml_exchange
 step "An application installed" cli install "$(winpath "$work/demo.jad")" "$(winpath "$work/demo.jar")" \
     --to '\Phone memory\Demo.jad' '\Phone memory\Demo.jar'
+step "A copy the cable is pulled from" unplug_during_copy
 step "A file put, then deleted, then gone from the listing" put_and_delete
 
 echo

@@ -24,7 +24,8 @@ for build in "${builds[@]}"; do
     "$dlltool" -m "$machine" -d "$root/api/orvik-$arch.def" -l "$out/lib/orvik.lib"
     "$dlltool" -m "$machine" -d "$root/fieldrec/fieldrec.def" -l "$out/lib/fieldrec.lib"
     cp "$root/include/orvik.h" "$root/include/fieldrec.h" "$out/include/"
-    cp "$build/virtualphone/bin/virtualphone.dll" "$build/virtualphone/bin/vphone-install.exe" "$out/virtualphone/"
+    cp "$build/virtualphone/bin/virtualphone.dll" "$build/virtualphone/bin/vphone-install.exe" \
+        "$build/virtualphone/bin/vphone-ctl.exe" "$out/virtualphone/"
     cp -r "$root/virtualphone/sample" "$out/virtualphone/"
     cp "$root/virtualphone/description/FORMAT.md" "$out/virtualphone/"
     sed "s/@ORVIK_ARCH@/$arch/" "$root/cmake/OrvikConfig.cmake.in" >"$out/lib/cmake/Orvik/OrvikConfig.cmake"

@@ -70,6 +70,11 @@ struct DeviceInfoSetTraits {
     static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void Close(Type set) noexcept { SetupDiDestroyDeviceInfoList(set); }
 };
+struct MappedViewTraits {
+    using Type = void *;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type view) noexcept { UnmapViewOfFile(view); }
+};
 struct GlobalMemoryTraits {
     using Type = HGLOBAL;
     static Type Invalid() noexcept { return nullptr; }
@@ -88,6 +93,7 @@ using UniqueWindow = UniqueAny<WindowTraits>;
 using UniqueKey = UniqueAny<RegistryKeyTraits>;
 using UniqueDeviceInfoSet = UniqueAny<DeviceInfoSetTraits>;  // SetupAPI device sets
 using UniqueGlobalMemory = UniqueAny<GlobalMemoryTraits>;
+using UniqueMappedView = UniqueAny<MappedViewTraits>;  // MapViewOfFile results
 template <class T>
 using UniqueCoTaskMem = UniqueAny<CoTaskMemTraits<T>>;
 using UniqueCoTaskMemString = UniqueCoTaskMem<wchar_t>;

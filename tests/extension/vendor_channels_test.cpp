@@ -15,10 +15,6 @@ namespace {
 
 using vphone::VendorOperation;
 
-constexpr unsigned long kAtSession = 7;
-constexpr unsigned long kSyncMLSession = 9;
-constexpr unsigned long kWait = 5000;
-
 // Monitor callback that stops a transfer at its first report.
 int ORVIK_CALL CancelAtOnce(WPD_MONITORED_EVENT, void *data, void *context) {
     static_cast<TransferProgress *>(data)->cancel = 1;
@@ -46,13 +42,16 @@ TEST_P(RefusedResponse, LogsBothLinesInOrderAndMapsTheCode) {
                          std::string("Mtp Send command failed, ResponseCode=") + code + ", OpCode=0000",
                          std::string("Mtp Send command failed, hr=") + status + ", OpCode=0000"}));
     EXPECT_EQ(phone_->Events().Count(), 0u) << "a refused open must not subscribe";
+    vendor_->ClearResponses();
+    EXPECT_EQ(WPD_ATOpenSession(ConnectedHandle(WPD_METHOD_ZEPH), kAtSession, 0), WPD_ERROR_OK)
+        << "the channel of the refused session was not closed again";
 }
 
 INSTANTIATE_TEST_SUITE_P(VendorCommand, RefusedResponse,
-                         testing::Values(RefusedCase{0x2003, WPD_ERROR_MTP_SESSION_NOT_OPEN},
-                                         RefusedCase{0x2005, WPD_ERROR_MTP_OPERATION_NOT_SUPPORTED},
-                                         RefusedCase{0x2019, WPD_ERROR_MTP_DEVICE_BUSY},
-                                         RefusedCase{0x200C, WPD_ERROR_MTP_STORE_FULL},
+                         testing::Values(RefusedCase{wpd::PTP_RC_SessionNotOpen, WPD_ERROR_MTP_SESSION_NOT_OPEN},
+                                         RefusedCase{wpd::PTP_RC_OperationNotSupported, WPD_ERROR_MTP_OPERATION_NOT_SUPPORTED},
+                                         RefusedCase{wpd::PTP_RC_DeviceBusy, WPD_ERROR_MTP_DEVICE_BUSY},
+                                         RefusedCase{wpd::PTP_RC_StoreFull, WPD_ERROR_MTP_STORE_FULL},
                                          RefusedCase{0x2004, WPD_ERROR_FAILED}));
 
 using VendorClock = VendorTest;
@@ -77,19 +76,7 @@ TEST_F(VendorClock, SetThenGetRoundTripsThroughThePhone) {
     EXPECT_EQ(got.dst, 1u);
 }
 
-class VendorAT : public VendorTest {
-protected:
-    void *OpenAT() {
-        void *handle = ConnectedHandle(WPD_METHOD_ZEPH);
-        EXPECT_EQ(WPD_ATOpenSession(handle, kAtSession, 0), WPD_ERROR_OK);
-        return handle;
-    }
-    std::string Read(void *handle) {
-        const char *text = "unset";
-        EXPECT_EQ(WPD_ATRead(handle, &text, 0), WPD_ERROR_OK);
-        return text;
-    }
-};
+using VendorAT = VendorTest;
 
 TEST_F(VendorAT, RepliesOfSeveralEventsReadAsOneTextInOrder) {
     void *handle = OpenAT();
@@ -97,8 +84,8 @@ TEST_F(VendorAT, RepliesOfSeveralEventsReadAsOneTextInOrder) {
     ASSERT_EQ(WPD_ATWrite(handle, "ATI\r", 0), WPD_ERROR_OK);
     vendor_->WaitForEvents();
     EXPECT_EQ(ExchangesOf(VendorOperation::ATRead).size(), 2u);
-    EXPECT_EQ(Read(handle), "\r\nOrvik Test Works Virtual One\r\n\r\nOK\r\n");
-    EXPECT_EQ(Read(handle), "");
+    EXPECT_EQ(ATText(handle), "\r\nOrvik Test Works Virtual One\r\n\r\nOK\r\n");
+    EXPECT_EQ(ATText(handle), "");
     EXPECT_EQ(vendor_->ATCommands(), std::vector<std::string>{"ATI\r"}) << "text goes unchanged";
     EXPECT_EQ(WPD_ATCloseSession(handle), WPD_ERROR_OK);
 }
@@ -122,12 +109,12 @@ TEST_F(VendorAT, WriteDiscardsUnreadReplies) {
     vendor_->WaitForEvents();
     ASSERT_EQ(WPD_ATWrite(handle, "AT+XYZ", 0), WPD_ERROR_OK);
     vendor_->WaitForEvents();
-    EXPECT_EQ(Read(handle), "\r\nERROR\r\n");
+    EXPECT_EQ(ATText(handle), "\r\nERROR\r\n");
 }
 
 TEST_F(VendorAT, ErrorCodeOfAnEventSurfacesAtTheNextRead) {
     void *handle = OpenAT();
-    vendor_->SetATReplyEvents(1, 0x2019);
+    vendor_->SetATReplyEvents(1, wpd::PTP_RC_DeviceBusy);
     ASSERT_EQ(WPD_ATWrite(handle, "AT", 0), WPD_ERROR_OK);
     vendor_->WaitForEvents();
     const char *text = nullptr;
@@ -136,7 +123,8 @@ TEST_F(VendorAT, ErrorCodeOfAnEventSurfacesAtTheNextRead) {
     EXPECT_TRUE(ExchangesOf(VendorOperation::ATRead).empty()) << "nothing is fetched after an error";
 }
 
-TEST_F(VendorAT, WriteOfNullIsRefusedAndEmptyTextIsAnEmptyDataPhase) {
+// The platform's value set takes no zero-byte buffer: an empty text goes without a write step.
+TEST_F(VendorAT, WriteOfNullIsRefusedAndEmptyTextIsADataPhaseWithoutWriteStep) {
     void *handle = OpenAT();
     EXPECT_EQ(WPD_ATWrite(handle, nullptr, 0), WPD_ERROR_FAILED);
     EXPECT_TRUE(ExchangesOf(VendorOperation::ATWrite).empty());
@@ -144,22 +132,11 @@ TEST_F(VendorAT, WriteOfNullIsRefusedAndEmptyTextIsAnEmptyDataPhase) {
     const auto writes = ExchangesOf(VendorOperation::ATWrite);
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0].declaredSize, 0u);
-    EXPECT_TRUE(writes[0].data.empty());
+    EXPECT_TRUE(writes[0].chunks.empty());
+    EXPECT_EQ(writes[0].response, wpd::PTP_RC_OK) << "the data phase is still ended";
 }
 
-class VendorSyncML : public VendorTest {
-protected:
-    void *OpenSyncML() {
-        void *handle = ConnectedHandle(WPD_METHOD_ZEPH);
-        EXPECT_EQ(WPD_SyncMLOpenSession(handle, WPD_SYNCML_SERVICE_DATA_SYNC, kSyncMLSession, 0), WPD_ERROR_OK);
-        return handle;
-    }
-    WPD_ERROR Put(void *handle, const std::vector<BYTE> &package, unsigned long timeout = kWait,
-                  WPD_SYNCML_MIME mime = WPD_SYNCML_MIME_XML) {
-        const auto stream = StreamOf(package);
-        return WPD_SyncMLPut(handle, mime, stream.Get(), package.size(), timeout, 0);
-    }
-};
+using VendorSyncML = VendorTest;
 
 TEST_F(VendorSyncML, PutSendsTheTypeByteBeforeThePackageAndDeclaresThePackageSize) {
     void *handle = OpenSyncML();
@@ -174,14 +151,12 @@ TEST_F(VendorSyncML, PutSendsTheTypeByteBeforeThePackageAndDeclaresThePackageSiz
     EXPECT_EQ(puts[0].params, std::vector<ULONG>{kSyncMLSession});
 
     // The phone replies once it has the package.
-    const auto reply = StreamOf({});
-    WPD_SYNCML_MIME mime = WPD_SYNCML_MIME_UNKNOWN;
-    unsigned __int64 size = 0;
     vendor_->SetSyncMLReply(2, Pattern(300));
-    ASSERT_EQ(WPD_SyncMLGet(handle, &mime, reply.Get(), &size, kWait, 0), WPD_ERROR_OK);
-    EXPECT_EQ(mime, WPD_SYNCML_MIME_WBXML);
-    EXPECT_EQ(size, 300u);
-    EXPECT_EQ(StreamBytes(reply.Get()), Pattern(300));
+    const SyncMLReply reply = Get(handle);
+    ASSERT_EQ(reply.result, WPD_ERROR_OK);
+    EXPECT_EQ(reply.mime, WPD_SYNCML_MIME_WBXML);
+    EXPECT_EQ(reply.size, 300u);
+    EXPECT_EQ(reply.bytes, Pattern(300));
     EXPECT_EQ(WPD_SyncMLCloseSession(handle), WPD_ERROR_OK);
 }
 
@@ -205,7 +180,22 @@ TEST_F(VendorSyncML, PutFromAFileStreamSendsItsLastShortRead) {
     const auto puts = ExchangesOf(VendorOperation::SyncMLPut);
     ASSERT_EQ(puts.size(), 1u);
     EXPECT_EQ(puts[0].chunks, (std::vector<ULONG>{8192, 809}));
-    EXPECT_EQ(puts[0].response, 0x2001u);
+    EXPECT_EQ(puts[0].response, wpd::PTP_RC_OK);
+}
+
+// The phone counts on the announced total: a longer stream sends no more, a shorter one fails the put.
+TEST_F(VendorSyncML, PutSendsExactlyTheAnnouncedBytesOrFails) {
+    void *handle = OpenSyncML();
+    const auto longer = StreamOf(Pattern(20));
+    ASSERT_EQ(WPD_SyncMLPut(handle, WPD_SYNCML_MIME_XML, longer.Get(), 10, kWait, 0), WPD_ERROR_OK);
+    const auto shorter = StreamOf(Pattern(10));
+    EXPECT_EQ(WPD_SyncMLPut(handle, WPD_SYNCML_MIME_XML, shorter.Get(), 20, kWait, 0), WPD_ERROR_FAILED);
+    EXPECT_TRUE(LogHas("Stream ended after 10 of 20 bytes")) << testing::PrintToString(Log());
+    const auto puts = ExchangesOf(VendorOperation::SyncMLPut);
+    ASSERT_EQ(puts.size(), 2u);
+    EXPECT_EQ(puts[0].data.size(), 11u);
+    EXPECT_EQ(puts[1].data.size(), 11u);
+    EXPECT_EQ(Put(handle, Pattern(4)), WPD_ERROR_OK) << "the short put was ended";
 }
 
 TEST_F(VendorSyncML, StreamWriteGoesInChunksOfAtMost8192WithTheHeaderInTheFirst) {
@@ -216,7 +206,7 @@ TEST_F(VendorSyncML, StreamWriteGoesInChunksOfAtMost8192WithTheHeaderInTheFirst)
     ASSERT_EQ(puts.size(), 2u);
     EXPECT_EQ(puts[0].chunks, (std::vector<ULONG>{8192, 8192, 3617}));
     EXPECT_TRUE(puts[1].chunks.empty()) << "no write step, not even the type byte";
-    EXPECT_EQ(puts[1].response, 0x2001u) << "the transfer is still ended";
+    EXPECT_EQ(puts[1].response, wpd::PTP_RC_OK) << "the transfer is still ended";
 }
 
 TEST_F(VendorSyncML, CancelStopsBothStreamFormsAndStillEndsTheTransfer) {
@@ -226,10 +216,8 @@ TEST_F(VendorSyncML, CancelStopsBothStreamFormsAndStillEndsTheTransfer) {
     ASSERT_EQ(WPD_Monitor_Start(handle, WPD_EVENT_PROGRESS, &reports), WPD_ERROR_OK);
     ASSERT_EQ(Put(handle, Pattern(20000)), WPD_ERROR_OK);
     vendor_->SetOptimalTransferSize(64);
-    const auto reply = StreamOf({});
-    WPD_SYNCML_MIME mime = WPD_SYNCML_MIME_UNKNOWN;
-    unsigned __int64 size = 0;
-    ASSERT_EQ(WPD_SyncMLGet(handle, &mime, reply.Get(), &size, kWait, 0), WPD_ERROR_OK);
+    const SyncMLReply reply = Get(handle);
+    ASSERT_EQ(reply.result, WPD_ERROR_OK);
     EXPECT_EQ(reports, 2);
     const auto puts = ExchangesOf(VendorOperation::SyncMLPut);
     const auto gets = ExchangesOf(VendorOperation::SyncMLGet);
@@ -237,50 +225,87 @@ TEST_F(VendorSyncML, CancelStopsBothStreamFormsAndStillEndsTheTransfer) {
     ASSERT_EQ(gets.size(), 1u);
     EXPECT_EQ(puts[0].chunks, std::vector<ULONG>{8192});
     EXPECT_EQ(gets[0].chunks, std::vector<ULONG>{64});
-    EXPECT_EQ(puts[0].response, 0x2001u);
-    EXPECT_EQ(gets[0].response, 0x2001u);
-    EXPECT_EQ(size, 63u) << "the first byte is the content type";
+    EXPECT_EQ(puts[0].response, wpd::PTP_RC_OK);
+    EXPECT_EQ(gets[0].response, wpd::PTP_RC_OK);
+    EXPECT_EQ(reply.size, 63u) << "the first byte is the content type";
 }
 
-TEST_F(VendorSyncML, ATimeOutLeavesALateCompletionForTheNextWait) {
+// A completion that comes after its put gave up is stale: the next put takes only its own.
+TEST_F(VendorSyncML, ALateCompletionIsDroppedAndTheNextPutGetsItsOwn) {
     void *handle = OpenSyncML();
-    vendor_->SetCompletion(500);
+    vendor_->SetCompletion(300);
     EXPECT_EQ(Put(handle, Pattern(10), 0), WPD_ERROR_TIMEOUT);
     vendor_->WaitForEvents();
-    // The put's completion has come: the get's wait of 0 is satisfied by it.
-    const auto reply = StreamOf({});
-    WPD_SYNCML_MIME mime = WPD_SYNCML_MIME_UNKNOWN;
-    unsigned __int64 size = 0;
-    EXPECT_EQ(WPD_SyncMLGet(handle, &mime, reply.Get(), &size, 0, 0), WPD_ERROR_OK);
-    EXPECT_GT(size, 0u);
+    EXPECT_TRUE(LogHas("Stale ZEPH_SyncMLOperationComplete dropped, ResponseCode=00002001")) << testing::PrintToString(Log());
+    vendor_->SetCompletion(0, wpd::PTP_RC_DeviceBusy);
+    EXPECT_EQ(Put(handle, Pattern(10)), WPD_ERROR_MTP_DEVICE_BUSY);
 }
 
 TEST_F(VendorSyncML, LostOrFailedCompletionsDecideTheResult) {
     void *handle = OpenSyncML();
     vendor_->LoseCompletions(1);
     EXPECT_EQ(Put(handle, Pattern(10), 200), WPD_ERROR_TIMEOUT);
-    vendor_->SetCompletion(0, 0x200C);
+    vendor_->SetCompletion(0, wpd::PTP_RC_StoreFull);
     EXPECT_EQ(Put(handle, Pattern(10)), WPD_ERROR_MTP_STORE_FULL);
     EXPECT_TRUE(LogHas("ZEPH_SyncMLOperationComplete event error, ResponseCode=0000200c"));
 }
 
-TEST_F(VendorSyncML, ReadsOfNothingOrWithoutTransferSizeEnd) {
+// A get with nothing pending is answered as a responder answers it: with no data, and it closes nothing.
+TEST_F(VendorSyncML, AGetWithNothingPendingGivesNoDataAndTheSessionGoesOn) {
     void *handle = OpenSyncML();
+    SyncMLReply reply = Get(handle);
+    EXPECT_EQ(reply.result, WPD_ERROR_OK);
+    EXPECT_EQ(reply.mime, WPD_SYNCML_MIME_UNKNOWN);
+    EXPECT_EQ(reply.size, 0u);
     ASSERT_EQ(Put(handle, Pattern(10)), WPD_ERROR_OK);
-    vendor_->SetEmptyReads(true);
-    const auto reply = StreamOf({});
+    reply = Get(handle);
+    EXPECT_EQ(reply.result, WPD_ERROR_OK);
+    EXPECT_GT(reply.size, 0u);
+    EXPECT_EQ(WPD_SyncMLCloseSession(handle), WPD_ERROR_OK);
+}
+
+// A refused close still ends the library's side and closes the channel; a channel that stays open
+// anyway is closed and opened again by the next open of the handle that left it.
+struct RefusedCloseCase {
+    const char *name;
+    bool channelCloseRefused;
+    bool reopenOnAnotherHandle;
+};
+
+class RefusedClose : public VendorTest, public testing::WithParamInterface<RefusedCloseCase> {};
+
+TEST_P(RefusedClose, LeavesNoChannelThatCannotReopen) {
+    void *handle = OpenSyncML();
+    // The phone takes a session close for a request: the two are alike on the wire.
+    vendor_->SetResponse(VendorOperation::SyncMLRequest, wpd::PTP_RC_SessionNotOpen);
+    if (GetParam().channelCloseRefused) vendor_->SetResponse(VendorOperation::CloseChannel, wpd::PTP_RC_GeneralError);
+    EXPECT_EQ(WPD_SyncMLCloseSession(handle), WPD_ERROR_MTP_SESSION_NOT_OPEN);
+    EXPECT_EQ(phone_->Events().Count(), 0u);
+    vendor_->ClearResponses();
+    void *next = GetParam().reopenOnAnotherHandle ? ConnectedHandle(WPD_METHOD_ZEPH) : handle;
+    EXPECT_EQ(WPD_SyncMLOpenSession(next, WPD_SYNCML_SERVICE_DATA_SYNC, kSyncMLSession, 0), WPD_ERROR_OK);
+    EXPECT_EQ(Put(next, Pattern(4)), WPD_ERROR_OK);
+    EXPECT_EQ(WPD_SyncMLCloseSession(next), WPD_ERROR_OK);
+}
+
+INSTANTIATE_TEST_SUITE_P(VendorSyncML, RefusedClose,
+                         testing::Values(RefusedCloseCase{"SessionClose", false, true},
+                                         RefusedCloseCase{"SessionAndChannelClose", true, false}),
+                         [](const auto &info) { return info.param.name; });
+
+TEST_F(VendorSyncML, NullHostPointersFailAndReachNoPhone) {
+    void *handle = OpenSyncML();
+    ASSERT_EQ(WPD_ATOpenSession(handle, kAtSession, 0), WPD_ERROR_OK);
+    vendor_->ClearExchanges();
+    const auto stream = StreamOf({});
     WPD_SYNCML_MIME mime = WPD_SYNCML_MIME_UNKNOWN;
     unsigned __int64 size = 0;
-    // A phone that stops sending before the announced end fails the get instead of hanging it.
-    EXPECT_EQ(WPD_SyncMLGet(handle, &mime, reply.Get(), &size, kWait, 0), WPD_ERROR_FAILED);
-
-    vendor_->SetEmptyReads(false);
-    vendor_->SetOptimalTransferSize(0);
-    ASSERT_EQ(Put(handle, Pattern(10)), WPD_ERROR_OK);
-    size = 99;
-    EXPECT_EQ(WPD_SyncMLGet(handle, &mime, reply.Get(), &size, kWait, 0), WPD_ERROR_OK);
-    EXPECT_EQ(size, 0u);
-    EXPECT_EQ(mime, WPD_SYNCML_MIME_UNKNOWN);
+    EXPECT_EQ(WPD_ATRead(handle, nullptr, 0), WPD_ERROR_FAILED);
+    EXPECT_EQ(WPD_SyncMLPut(handle, WPD_SYNCML_MIME_XML, nullptr, 10, kWait, 0), WPD_ERROR_FAILED);
+    EXPECT_EQ(WPD_SyncMLGet(handle, nullptr, stream.Get(), &size, kWait, 0), WPD_ERROR_FAILED);
+    EXPECT_EQ(WPD_SyncMLGet(handle, &mime, nullptr, &size, kWait, 0), WPD_ERROR_FAILED);
+    EXPECT_EQ(WPD_SyncMLGet(handle, &mime, stream.Get(), nullptr, kWait, 0), WPD_ERROR_FAILED);
+    EXPECT_TRUE(vendor_->Exchanges().empty());
 }
 
 }  // namespace

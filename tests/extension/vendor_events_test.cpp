@@ -18,7 +18,7 @@ TEST_F(VendorEvents, UnknownVendorEventsAreLoggedAndOtherEventsIgnored) {
     void *handle = ConnectedHandle(WPD_METHOD_ZEPH);
     ASSERT_EQ(WPD_ATOpenSession(handle, 1, 0), WPD_ERROR_OK);
     ClearLog();
-    vendor_->RaiseVendorEvent(2, {1, 0x2001});
+    vendor_->RaiseVendorEvent(2, {1, wpd::PTP_RC_OK});
     vendor_->RaiseObjectAdded();
     vendor_->WaitForEvents();
     EXPECT_EQ(Log(), std::vector<std::string>{"Received MTP event: 0x2\n"});
@@ -36,18 +36,33 @@ TEST_F(VendorEvents, BothChannelsShareOneSubscriptionUntilTheLastCloses) {
     EXPECT_EQ(phone_->Events().Count(), 0u);
 }
 
-TEST_F(VendorEvents, DestroyingAHandleWithASessionOpenLeavesNoSubscription) {
-    void *handle = WPD_InitializeEx(WPD_METHOD_ZEPH, 0);
+// A driver may keep the subscriptions of a device object released without Unadvise, and go on calling
+// their callbacks: a handle that goes must unsubscribe itself, and a callback the platform still holds
+// (its Unadvise refused here) must reach no destroyed handle.
+TEST_F(VendorEvents, AHandleThatGoesUnsubscribesAndLeavesNoOwnerToAKeptCallback) {
+    phone_->Controls().KeepSubscriptionsOnRelease(true);
     char id[64];
     strcpy_s(id, kTestHardwareId);
-    ASSERT_EQ(WPD_ConnectDevice(handle, id, false, 0), WPD_ERROR_OK);
-    ASSERT_EQ(WPD_ATOpenSession(handle, 1, 0), WPD_ERROR_OK);
-    WPD_Uninitialize(handle);
+    // A handle that goes leaves its channel open on the phone: each round takes a channel of its own.
+    const auto openAndDestroy = [&](auto open) {
+        void *handle = WPD_InitializeEx(WPD_METHOD_ZEPH, 0);
+        EXPECT_EQ(WPD_ConnectDevice(handle, id, false, 0), WPD_ERROR_OK);
+        EXPECT_EQ(open(handle), WPD_ERROR_OK);
+        WPD_Uninitialize(handle);
+    };
+    openAndDestroy([](void *handle) { return WPD_ATOpenSession(handle, kAtSession, 0); });
     EXPECT_EQ(phone_->Events().Count(), 0u);
+
+    phone_->Controls().FailEveryCall("IPortableDevice::Unadvise", E_FAIL);
+    openAndDestroy(
+        [](void *handle) { return WPD_SyncMLOpenSession(handle, WPD_SYNCML_SERVICE_DATA_SYNC, kSyncMLSession, 0); });
+    ASSERT_EQ(phone_->Events().Count(), 1u);
     ClearLog();
-    vendor_->RaiseVendorEvent(0, {1, 0x2001});
+    vendor_->RaiseVendorEvent(0, {kAtSession, wpd::PTP_RC_OK});
+    vendor_->RaiseVendorEvent(1, {kSyncMLSession, 0, wpd::PTP_RC_OK});
     vendor_->WaitForEvents();
-    EXPECT_TRUE(Log().empty());
+    EXPECT_EQ(Log(), (std::vector<std::string>{"Received MTP event: 0x0\n", "Received MTP event: 0x1\n"}));
+    EXPECT_TRUE(ExchangesOf(VendorOperation::ATRead).empty());
 }
 
 TEST_F(VendorEvents, ClosingAfterDisconnectReachesNothing) {
@@ -58,29 +73,7 @@ TEST_F(VendorEvents, ClosingAfterDisconnectReachesNothing) {
     EXPECT_EQ(phone_->Events().Count(), 0u);
 }
 
-class VendorInstall : public VendorTest {
-protected:
-    std::wstring LocalFile(const wchar_t *name, const std::string &content) {
-        wchar_t folder[MAX_PATH];
-        GetTempPathW(MAX_PATH, folder);
-        const std::wstring path = std::wstring(folder) + name;
-        const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-        CloseHandle(file);
-        files_.push_back(path);
-        return path;
-    }
-    void TearDown() override {
-        for (const std::wstring &file : files_) DeleteFileW(file.c_str());
-        VendorTest::TearDown();
-    }
-    ULONG HandleAt(const std::wstring &path) const {
-        const auto id = phone_->FindPath(path);
-        return id ? phone_->Find(*id)->handle : 0;
-    }
-    std::vector<std::wstring> files_;
-};
+using VendorInstall = VendorTest;
 
 TEST_F(VendorInstall, TwoFilesGiveTheirHandlesInPathOrderAndReplaceWhatWasThere) {
     void *handle = ConnectedHandle(WPD_METHOD_ZEPH);
@@ -104,11 +97,22 @@ TEST_F(VendorInstall, TwoFilesGiveTheirHandlesInPathOrderAndReplaceWhatWasThere)
 
 TEST_F(VendorInstall, RefusalOfThePhoneIsTranslated) {
     void *handle = ConnectedHandle(WPD_METHOD_ZEPH);
-    vendor_->SetResponse(VendorOperation::InstallApp, 0x200C);
+    vendor_->SetResponse(VendorOperation::InstallApp, wpd::PTP_RC_StoreFull);
     const std::wstring archive = LocalFile(L"orvik-full.mp3", "archive");
     const std::wstring locals = archive + L'\0';
     const std::wstring remotes = std::wstring(L"\\Card\\full.mp3") + L'\0';
     EXPECT_EQ(WPD_InstallApp(handle, locals.c_str(), remotes.c_str(), 1, 0), WPD_ERROR_MTP_STORE_FULL);
+}
+
+// The phone's refusal to list its objects means the copy cannot be found: that is a failure of the
+// install, not the phone's answer.
+TEST_F(VendorInstall, RefusedObjectListFailsTheInstall) {
+    void *handle = ConnectedHandle(WPD_METHOD_ZEPH);
+    vendor_->SetResponse(VendorOperation::GetObjectHandles, wpd::PTP_RC_DeviceBusy);
+    const std::wstring locals = LocalFile(L"orvik-app.jar", "archive") + L'\0';
+    const std::wstring remotes = std::wstring(L"\\Card\\app.jar") + L'\0';
+    EXPECT_EQ(WPD_InstallApp(handle, locals.c_str(), remotes.c_str(), 1, 0), WPD_ERROR_FAILED);
+    EXPECT_TRUE(ExchangesOf(VendorOperation::InstallApp).empty());
 }
 
 TEST_F(VendorInstall, AMissingLocalFileStopsBeforeAnyLookup) {

@@ -1,5 +1,6 @@
 #include "virtualphone/description/description_parser.h"
 
+#include "virtualphone/description/control_keywords.h"
 #include "virtualphone/description/description_values.h"
 #include "win/unique_any.h"
 
@@ -127,6 +128,10 @@ public:
         if (!profile) Fail(line.number, L"unknown profile " + Quoted(line.argument) + L": expected default or android");
         description_.profile = *profile;
     }
+    void Control(const Line &line, Frame &) {
+        std::wstring message;
+        if (!ApplyControl(line.keyword, line.argument, description_.controls, &message)) Fail(line.number, message);
+    }
 
     void Storage(const Line &line, Frame &parent) { AddObject(line, parent, ObjectType::Storage, Context::Storage); }
     void Folder(const Line &line, Frame &parent) { AddObject(line, parent, ObjectType::Folder, Context::Folder); }
@@ -206,7 +211,7 @@ public:
 private:
     static constexpr unsigned kObjects = kFolder | kFile | kPlaylist;
     static constexpr unsigned kContainers = kStorage | kFolder;
-    static constexpr std::array<Keyword, 24> kKeywords = {{
+    static constexpr std::array<Keyword, 31> kKeywords = {{
         {L"manufacturer", kPhone, Argument::Required, L"manufacturer", &Parser::Manufacturer},
         {L"model", kPhone, Argument::Required, L"model", &Parser::Model},
         {L"serial", kPhone, Argument::Required, L"serial", &Parser::Serial},
@@ -216,6 +221,13 @@ private:
         {L"modified", kPhone, Argument::Required, L"modified", &Parser::DefaultDate},
         {L"profile", kPhone, Argument::Required, L"profile", &Parser::Profile},
         {L"storage", kPhone, Argument::Required, L"", &Parser::Storage},
+        {L"link", kPhone, Argument::Required, L"link", &Parser::Control},
+        {L"unplugged", kPhone, Argument::None, L"unplugged", &Parser::Control},
+        {L"refuse-full-access", kPhone, Argument::None, L"refuse-full-access", &Parser::Control},
+        {L"transfer-size", kPhone, Argument::Required, L"transfer-size", &Parser::Control},
+        {L"fail", kPhone, Argument::Required, L"", &Parser::Control},
+        {L"unreadable", kPhone, Argument::Required, L"", &Parser::Control},
+        {L"record", kPhone, Argument::Required, L"record", &Parser::Control},
         {L"capacity", kStorage, Argument::Required, L"capacity", &Parser::Capacity},
         {L"host-folder", kStorage, Argument::Required, L"host-folder", &Parser::HostFolder},
         {L"folder", kContainers, Argument::Required, L"", &Parser::Folder},

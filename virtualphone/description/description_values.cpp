@@ -12,20 +12,6 @@ namespace {
 
 constexpr std::wstring_view kBlanks = L" \t";
 
-std::wstring_view Trim(std::wstring_view text) {
-    const std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::wstring_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
-std::optional<GUID> ParseGuid(std::wstring_view text) {
-    if (text.size() != 38 || text.front() != L'{') return std::nullopt;
-    const std::wstring terminated(text);
-    GUID guid;
-    if (FAILED(IIDFromString(terminated.c_str(), &guid))) return std::nullopt;
-    return guid;
-}
-
 // Exactly digits decimal digits at text[at...].
 std::optional<WORD> Digits(std::wstring_view text, std::size_t at, std::size_t digits) {
     if (at + digits > text.size()) return std::nullopt;
@@ -42,6 +28,20 @@ bool ValidDay(unsigned year, unsigned month, unsigned day) {
 }
 
 }  // namespace
+
+std::wstring_view Trim(std::wstring_view text) {
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::wstring_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+std::optional<GUID> ParseGuid(std::wstring_view text) {
+    if (text.size() != 38 || text.front() != L'{') return std::nullopt;
+    const std::wstring terminated(text);
+    GUID guid;
+    if (FAILED(IIDFromString(terminated.c_str(), &guid))) return std::nullopt;
+    return guid;
+}
 
 std::optional<std::uint64_t> ParseNumber(std::wstring_view text, std::uint64_t max) {
     if (text.empty()) return std::nullopt;

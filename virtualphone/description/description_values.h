@@ -10,6 +10,10 @@
 
 namespace vphone::description {
 
+// Text without the blanks at either end.
+std::wstring_view Trim(std::wstring_view text);
+// A GUID in braces, "{6AC27878-A6FA-4155-BA85-F98F491D4F33}".
+std::optional<GUID> ParseGuid(std::wstring_view text);
 // Decimal digits, or at most max.
 std::optional<std::uint64_t> ParseNumber(std::wstring_view text, std::uint64_t max);
 // "1536", "12 B", "700 KiB", "3 MiB", "4 GiB", "2 TiB" (binary units).

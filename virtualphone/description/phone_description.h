@@ -1,6 +1,7 @@
 // A phone as its description file declares it, before any phone is built from it.
 #pragma once
 
+#include "virtualphone/model/control_settings.h"
 #include "virtualphone/model/phone_builder.h"
 #include "virtualphone/model/phone_identity.h"
 #include "virtualphone/model/phone_profile.h"
@@ -40,6 +41,7 @@ struct PhoneDescription {
     PhoneProfile profile;
     std::optional<double> defaultDate;  // OLE date of objects that give none
     std::vector<DescribedObject> objects;  // every parent before its children, in file order
+    ControlSettings controls;  // what the phone starts with
 };
 
 // What is wrong with a description, and where. line 0: the file as a whole.

@@ -88,7 +88,8 @@ bool BuildPhone(const PhoneDescription &description, PhoneBuilder &builder, Desc
     return false;
 }
 
-std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, DescriptionError *error) noexcept {
+std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, const std::wstring &dataFolder,
+                                 DescriptionError *error) noexcept {
     const auto description = LoadDescription(descriptionFile, error);
     if (!description) return nullptr;
     try {
@@ -97,7 +98,19 @@ std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, Descriptio
             if (error) error->file = descriptionFile;
             return nullptr;
         }
-        return builder.Build();
+        std::shared_ptr<Phone> phone = builder.Build();
+        if (dataFolder.empty()) {
+            phone->Controls().Apply(description->controls);
+            return phone;
+        }
+        // An installed phone's controls live in its data folder, for every process that serves it.
+        std::unique_ptr<SharedControls> shared;
+        if (FAILED(SharedControls::Open(SharedControls::FileIn(dataFolder), description->controls, &shared))) {
+            if (error) *error = DescriptionError{descriptionFile, 0, L"cannot open the controls file in " + dataFolder};
+            return nullptr;
+        }
+        phone->Controls().ShareThrough(std::move(shared));
+        return phone;
     } catch (const std::exception &) {
         if (error) *error = DescriptionError{descriptionFile, 0, L"cannot make the phone"};
     }

@@ -1,9 +1,10 @@
 // The phone maker's MTP extension as the virtual phone runs it: the AT and SyncML channels, the
 // installer, the clock properties, and the standard operations a client sends through the extension
-// commands. The rules by which it tells its operations apart are in PROTOCOL.md.
+// commands. It takes the commands as strictly as the platform's MTP driver does; the rules, and how it
+// tells its operations apart, are in PROTOCOL.md.
 //
 //   vphone::VendorPhone &vendor = vphone::AttachVendorExtension(*phone);   // before the phone is used
-//   vendor.SetResponse(vphone::VendorOperation::ATWrite, 0x2019);
+//   vendor.SetResponse(vphone::VendorOperation::ATWrite, wpd::PTP_RC_DeviceBusy);
 //   ... the client ...
 //   vendor.WaitForEvents();
 //   EXPECT_EQ(vendor.ATCommands(), ...);
@@ -11,6 +12,8 @@
 
 #include "virtualphone/model/phone.h"
 #include "virtualphone/model/phone_extension.h"
+#include "virtualphone/model/recording.h"
+#include "win/unique_any.h"
 
 #include <windows.h>
 
@@ -31,9 +34,8 @@ enum class VendorOperation {
     OpenChannel,
     CloseChannel,
     SyncMLOpenSession,
-    SyncMLCloseSession,
     SyncMLPut,
-    SyncMLRequest,
+    SyncMLRequest,  // also what a session close looks like: the two are the same on the wire
     SyncMLGet,
     ATOpenSession,
     ATCloseSession,
@@ -47,17 +49,16 @@ enum class VendorOperation {
 
 enum class DataPhase { None, ToPhone, FromPhone };
 
-// One operation as the phone received and answered it.
+// One operation as the phone received and answered it, recorded when it ended.
 struct VendorExchange {
     WORD opCode = 0;
     VendorOperation operation = VendorOperation::Unknown;
     std::vector<ULONG> params;
-    std::vector<VARTYPE> paramTypes;
     DataPhase phase = DataPhase::None;
     ULONGLONG declaredSize = 0;   // what the client announced (writes) or the phone announced (reads)
     std::vector<ULONG> chunks;    // sizes of the write steps, or of the read steps' answers
     std::vector<BYTE> data;       // the whole data phase
-    ULONG response = 0;           // 0 until the operation ended
+    ULONG response = 0;
 };
 
 class VendorPhone final : public PhoneExtension {
@@ -71,17 +72,24 @@ public:
     void SetResponse(VendorOperation operation, ULONG code);
     void ClearResponses();
     // SyncML completions: raised after delay, carrying code; the next count of them are never raised.
-    void SetCompletion(DWORD delayMs, ULONG code = 0x2001);
+    void SetCompletion(DWORD delayMs, ULONG code = wpd::PTP_RC_OK);
     void LoseCompletions(unsigned count);
     // An AT reply arrives in this many pending-data events, each carrying code.
-    void SetATReplyEvents(unsigned count, ULONG code = 0x2001);
-    void SetOptimalTransferSize(DWORD bytes);  // may be 0
-    void SetEmptyReads(bool empty);            // read steps deliver no bytes
+    void SetATReplyEvents(unsigned count, ULONG code = wpd::PTP_RC_OK);
+    // The transfer size a read announces: a number (0 too), or none at all.
+    void SetOptimalTransferSize(std::optional<DWORD> bytes);
+    // Reads announce this total instead of what they hold (0xFFFFFFFF: size unknown); nullopt: the truth.
+    void AnnounceReadSize(std::optional<ULONGLONG> total);
+    // A read step hands out at most this many bytes, whatever was asked for; 0 = no limit.
+    void LimitReadsTo(ULONG bytes);
+    // The nth read or write step from now (1-based) fails with hr, moving nothing; its transfer stays open.
+    void FailDataStep(unsigned nth, HRESULT hr);
     void SetSyncMLReply(BYTE type, std::vector<BYTE> package);
     void SetClock(std::wstring text, ULONG dst);
     // Events of the phone's own accord.
     void RaiseVendorEvent(unsigned number, std::vector<ULONG> params);
     void RaiseObjectAdded();
+    void PushATReply(std::string text);  // on the open AT session, as a modem's unsolicited line
     // Returns once every queued event, delayed ones included, has been delivered.
     void WaitForEvents();
 
@@ -107,9 +115,9 @@ private:
         bool session = false;
         ULONG sessionValue = 0;
     };
-    enum class SyncMLState { Idle, PackageReceived, ReplyReady };
+    // An operation with a data phase, from its first command to its end.
     struct Transfer {
-        size_t exchange;
+        VendorExchange exchange;
         std::vector<BYTE> out;
         size_t position = 0;
         std::optional<ULONG> refused;
@@ -121,8 +129,22 @@ private:
         std::string atText;  // made readable just before the event goes out
     };
 
+    // The commands' steps (vendor_steps.cpp).
+    HRESULT Execute(IPortableDeviceValues *parameters, IPortableDeviceValues *results);
+    HRESULT Begin(IPortableDeviceValues *parameters, IPortableDeviceValues *results, DataPhase phase);
+    HRESULT ReadStep(IPortableDeviceValues *parameters, IPortableDeviceValues *results);
+    HRESULT WriteStep(IPortableDeviceValues *parameters, IPortableDeviceValues *results);
+    HRESULT End(IPortableDeviceValues *parameters, IPortableDeviceValues *results);
+    HRESULT ReadRequest(IPortableDeviceValues *parameters, DataPhase phase, VendorExchange &exchange) const;
+    struct DataStep {
+        Transfer *transfer = nullptr;
+        ULONG count = 0;
+        win::UniquePropVariant buffer;
+    };
+    HRESULT TakeStep(IPortableDeviceValues *parameters, DataPhase phase, const PROPERTYKEY &countKey, DataStep &step);
+
+    // The operations' effects (vendor_operations.cpp); each returns the response code.
     VendorOperation Classify(const VendorExchange &exchange) const;
-    // Effects; each returns the response code.
     ULONG Execute(VendorExchange &exchange);
     ULONG Produce(VendorExchange &exchange, std::vector<BYTE> &out);
     ULONG Consume(VendorExchange &exchange);
@@ -131,15 +153,9 @@ private:
     ULONG Install(const std::vector<BYTE> &data);
     std::string ModemReply(const std::string &command) const;
 
-    HRESULT Begin(IPortableDeviceValues *parameters, IPortableDeviceValues *results, DataPhase phase);
-    HRESULT ReadStep(IPortableDeviceValues *parameters, IPortableDeviceValues *results);
-    HRESULT WriteStep(IPortableDeviceValues *parameters, IPortableDeviceValues *results);
-    HRESULT End(IPortableDeviceValues *parameters, IPortableDeviceValues *results);
-    HRESULT Execute(IPortableDeviceValues *parameters, IPortableDeviceValues *results);
-    HRESULT ReadRequest(IPortableDeviceValues *parameters, DataPhase phase, VendorExchange &exchange) const;
-    Transfer *FindTransfer(IPortableDeviceValues *parameters);
-
+    // Events (vendor_phone.cpp).
     void Queue(DWORD delayMs, const GUID &id, std::vector<ULONG> params, std::string atText = {});
+    void QueueATReply(std::string text, ULONG code);  // a pending-data event; the text is read after it
     void QueueCompletion();
     void Deliver(const PendingEvent &event);
     void Run();
@@ -150,14 +166,16 @@ private:
     Channel at_;
     Channel syncml_;
     unsigned openings_ = 0;
-    SyncMLState syncmlState_ = SyncMLState::Idle;
+    bool packageReceived_ = false;           // a SyncML package came and no request since
+    std::optional<std::vector<BYTE>> reply_;  // what the next SyncML get hands out, once requested
     std::string atPending_;
     std::map<std::wstring, Transfer> transfers_;
     unsigned nextTransfer_ = 1;
-    std::vector<VendorExchange> exchanges_;
-    std::vector<std::string> atCommands_;
-    std::vector<std::vector<BYTE>> syncmlPackages_;
-    std::vector<std::vector<ULONG>> installRequests_;
+    // Records, kept as far as the phone's record limit says.
+    Recording<VendorExchange> exchanges_;
+    Recording<std::string> atCommands_;
+    Recording<std::vector<BYTE>> syncmlPackages_;
+    Recording<std::vector<ULONG>> installRequests_;
     BYTE replyType_ = 1;
     std::vector<BYTE> replyPackage_;
     // Read under the phone's lock: a lock of its own, taken last.
@@ -166,12 +184,15 @@ private:
     ULONG dst_ = 0;
     bool clockTextNext_ = true;
     DWORD completionDelay_ = 0;
-    ULONG completionCode_ = 0x2001;
+    ULONG completionCode_ = wpd::PTP_RC_OK;
     unsigned lostCompletions_ = 0;
     unsigned atReplyEvents_ = 1;
-    ULONG atEventCode_ = 0x2001;
-    DWORD optimalSize_ = 4096;
-    bool emptyReads_ = false;
+    ULONG atEventCode_ = wpd::PTP_RC_OK;
+    std::optional<DWORD> optimalSize_ = 4096;
+    std::optional<ULONGLONG> announcedReadSize_;
+    ULONG readLimit_ = 0;
+    unsigned stepsUntilFault_ = 0;  // 0: no fault planned
+    HRESULT stepFault_ = S_OK;
 
     std::deque<PendingEvent> events_;
     bool delivering_ = false;

@@ -63,14 +63,81 @@ void PhoneControls::LimitReadsTo(ULONG bytesPerRead) {
     readLimit_ = bytesPerRead;
 }
 
+void PhoneControls::KeepSubscriptionsOnRelease(bool keep) {
+    std::lock_guard lock(mutex_);
+    keepSubscriptions_ = keep;
+}
+
+void PhoneControls::UnplugLocked(bool unplugged) {
+    if (unplugged && !unplugged_) ++connection_;
+    unplugged_ = unplugged;
+}
+
+void PhoneControls::Unplug() {
+    std::lock_guard lock(mutex_);
+    UnplugLocked(true);
+}
+
+void PhoneControls::PlugIn() {
+    std::lock_guard lock(mutex_);
+    UnplugLocked(false);
+}
+
+void PhoneControls::SetLink(LinkSpeed speed) { link_.SetSpeed(speed); }
+
+void PhoneControls::SetRecordLimit(std::size_t limit) {
+    std::lock_guard lock(mutex_);
+    recordLimit_ = limit;
+}
+
+void PhoneControls::Apply(const ControlSettings &settings) {
+    for (const InjectedFault &fault : settings.faults) {
+        if (fault.nth == 0) {
+            FailEveryCall(fault.method, fault.hr);
+        } else {
+            FailCall(fault.method, fault.nth, fault.hr);
+        }
+    }
+    for (const UnreadableProperty &property : settings.unreadable) MakeUnreadable(property.key, property.hr);
+    RefuseFullAccess(settings.refuseFullAccess);
+    SetTransferSizes(settings.readTransferSize, settings.writeTransferSize);
+    SetLink(settings.link);
+    SetRecordLimit(settings.recordLimit);
+    if (settings.unplugged) Unplug();
+}
+
+void PhoneControls::ShareThrough(std::unique_ptr<SharedControls> shared) {
+    std::lock_guard lock(mutex_);
+    shared_ = std::move(shared);
+    sharedGeneration_ = -1;
+    Refresh();
+}
+
+void PhoneControls::Refresh() {
+    if (!shared_ || shared_->Generation() == sharedGeneration_) return;
+    ControlSettings settings;
+    unsigned connection = 0;
+    long generation = 0;
+    if (!shared_->Read(&settings, &connection, &generation)) return;
+    refuseFullAccess_ = settings.refuseFullAccess;
+    readTransferSize_ = settings.readTransferSize;
+    writeTransferSize_ = settings.writeTransferSize;
+    link_.SetSpeed(settings.link);
+    recordLimit_ = settings.recordLimit;
+    unplugged_ = settings.unplugged;
+    connection_ = connection;
+    sharedSettings_ = std::move(settings);
+    sharedGeneration_ = generation;
+}
+
 std::vector<TranscriptEntry> PhoneControls::Transcript() const {
     std::lock_guard lock(mutex_);
-    return transcript_;
+    return transcript_.Entries();
 }
 
 void PhoneControls::ClearTranscript() {
     std::lock_guard lock(mutex_);
-    transcript_.clear();
+    transcript_.Clear();
 }
 
 std::vector<std::pair<PROPERTYKEY, PropertyValue>> PhoneControls::ClientInformation() const {
@@ -78,10 +145,48 @@ std::vector<std::pair<PROPERTYKEY, PropertyValue>> PhoneControls::ClientInformat
     return clientInformation_;
 }
 
-HRESULT PhoneControls::OnCall(const char *method, std::wstring arguments) {
+unsigned PhoneControls::Connection() {
     std::lock_guard lock(mutex_);
-    transcript_.push_back({method, std::move(arguments)});
+    Refresh();
+    return connection_;
+}
+
+bool PhoneControls::Connected(unsigned connection) {
+    std::lock_guard lock(mutex_);
+    Refresh();
+    return !unplugged_ && connection == connection_;
+}
+
+bool PhoneControls::Unplugged() {
+    std::lock_guard lock(mutex_);
+    Refresh();
+    return unplugged_;
+}
+
+HRESULT PhoneControls::SharedFault(const char *method) {
+    HRESULT fault = S_OK;
+    for (std::size_t i = 0; i < sharedSettings_.faults.size(); ++i) {
+        const InjectedFault &planned = sharedSettings_.faults[i];
+        // Every slot of the method counts the call, also when an earlier one already fails it.
+        if (planned.method == method && shared_->CountCall(i) && SUCCEEDED(fault)) fault = planned.hr;
+    }
+    return fault;
+}
+
+HRESULT PhoneControls::OnCall(const char *method, std::initializer_list<std::wstring_view> arguments) {
+    std::lock_guard lock(mutex_);
+    Refresh();
+    if (Recording<TranscriptEntry>::Wanted(recordLimit_)) {
+        std::wstring text;
+        for (std::wstring_view argument : arguments) {
+            if (!text.empty()) text += L", ";
+            text += argument;
+        }
+        transcript_.Add({method, std::move(text)}, recordLimit_);
+    }
     const unsigned call = ++calls_[method];
+    const HRESULT shared = SharedFault(method);
+    if (FAILED(shared)) return shared;
     const auto planned = faults_.find(std::string_view(method));
     if (planned == faults_.end()) return S_OK;
     for (const Fault &fault : planned->second) {
@@ -92,11 +197,18 @@ HRESULT PhoneControls::OnCall(const char *method, std::wstring arguments) {
 
 void PhoneControls::Record(const char *what, std::wstring arguments) {
     std::lock_guard lock(mutex_);
-    transcript_.push_back({what, std::move(arguments)});
+    transcript_.Add({what, std::move(arguments)}, recordLimit_);
 }
 
-bool PhoneControls::FullAccessRefused() const {
+std::size_t PhoneControls::RecordLimit() {
     std::lock_guard lock(mutex_);
+    Refresh();
+    return recordLimit_;
+}
+
+bool PhoneControls::FullAccessRefused() {
+    std::lock_guard lock(mutex_);
+    Refresh();
     return refuseFullAccess_;
 }
 
@@ -110,10 +222,14 @@ bool PhoneControls::ReferencesRefused() const {
     return refuseReferences_;
 }
 
-HRESULT PhoneControls::ReadFault(const std::wstring &objectId, const PROPERTYKEY &key) const {
+HRESULT PhoneControls::ReadFault(const std::wstring &objectId, const PROPERTYKEY &key) {
     std::lock_guard lock(mutex_);
+    Refresh();
     for (const Unreadable &entry : unreadable_) {
         if (SameKey(entry.key, key) && (entry.objectId.empty() || entry.objectId == objectId)) return entry.hr;
+    }
+    for (const UnreadableProperty &entry : sharedSettings_.unreadable) {
+        if (SameKey(entry.key, key)) return entry.hr;
     }
     return S_OK;
 }
@@ -126,19 +242,26 @@ HRESULT PhoneControls::SetValueFault(const PROPERTYKEY &key) const {
     return S_OK;
 }
 
-DWORD PhoneControls::ReadTransferSize() const {
+DWORD PhoneControls::ReadTransferSize() {
     std::lock_guard lock(mutex_);
+    Refresh();
     return readTransferSize_;
 }
 
-DWORD PhoneControls::WriteTransferSize() const {
+DWORD PhoneControls::WriteTransferSize() {
     std::lock_guard lock(mutex_);
+    Refresh();
     return writeTransferSize_;
 }
 
 ULONG PhoneControls::ReadLimit() const {
     std::lock_guard lock(mutex_);
     return readLimit_;
+}
+
+bool PhoneControls::SubscriptionsKeptOnRelease() const {
+    std::lock_guard lock(mutex_);
+    return keepSubscriptions_;
 }
 
 void PhoneControls::RecordClientInformation(std::vector<std::pair<PROPERTYKEY, PropertyValue>> values) {

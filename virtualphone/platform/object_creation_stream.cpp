@@ -19,17 +19,18 @@ void ObjectCreationStream::Abandon() noexcept {
 }
 
 HRESULT STDMETHODCALLTYPE ObjectCreationStream::Read(void *, ULONG, ULONG *read) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::Read", {object_.name}, [&]() -> HRESULT {
+    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::Read", {object_.name}, [&]() -> HRESULT {
         if (read) *read = 0;
         return STG_E_ACCESSDENIED;
     });
 }
 
 HRESULT STDMETHODCALLTYPE ObjectCreationStream::Write(const void *buffer, ULONG count, ULONG *written) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::Write", {object_.name, NumberArg(count)},
+    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::Write", {object_.name, NumberArg(count)},
                           [&]() -> HRESULT {
         if (written) *written = 0;
         if (!buffer) return STG_E_INVALIDPOINTER;
+        phone_->Controls().Cable().ChargeBytes(count);
         std::lock_guard lock(mutex_);
         if (state_ != State::Open) return STG_E_REVERTED;
         // An MTP object is sent with its size announced: more bytes than that are refused.
@@ -44,7 +45,7 @@ HRESULT STDMETHODCALLTYPE ObjectCreationStream::Write(const void *buffer, ULONG 
 
 HRESULT STDMETHODCALLTYPE ObjectCreationStream::Seek(LARGE_INTEGER move, DWORD origin,
                                                      ULARGE_INTEGER *position) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::Seek", {object_.name}, [&]() -> HRESULT {
+    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::Seek", {object_.name}, [&]() -> HRESULT {
         // Data is sent in order: only asking where the stream stands is possible.
         if (move.QuadPart != 0 || origin != STREAM_SEEK_CUR) return STG_E_INVALIDFUNCTION;
         std::lock_guard lock(mutex_);
@@ -54,7 +55,7 @@ HRESULT STDMETHODCALLTYPE ObjectCreationStream::Seek(LARGE_INTEGER move, DWORD o
 }
 
 HRESULT STDMETHODCALLTYPE ObjectCreationStream::Commit(DWORD) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::Commit", {object_.name}, [&]() -> HRESULT {
+    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::Commit", {object_.name}, [&]() -> HRESULT {
         std::lock_guard lock(mutex_);
         if (state_ == State::Committed) return S_OK;
         if (state_ != State::Open) return STG_E_REVERTED;
@@ -72,7 +73,7 @@ HRESULT STDMETHODCALLTYPE ObjectCreationStream::Commit(DWORD) noexcept {
 }
 
 HRESULT STDMETHODCALLTYPE ObjectCreationStream::Revert() noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::Revert", {object_.name}, [&]() -> HRESULT {
+    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::Revert", {object_.name}, [&]() -> HRESULT {
         if (!phone_->Profile().revertsUploads) return E_NOTIMPL;
         std::lock_guard lock(mutex_);
         if (state_ == State::Committed) return STG_E_INVALIDFUNCTION;
@@ -82,13 +83,13 @@ HRESULT STDMETHODCALLTYPE ObjectCreationStream::Revert() noexcept {
 }
 
 HRESULT STDMETHODCALLTYPE ObjectCreationStream::Stat(STATSTG *stat, DWORD flags) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::Stat", {object_.name}, [&]() -> HRESULT {
+    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::Stat", {object_.name}, [&]() -> HRESULT {
         return FillStat(stat, flags, object_.name, size_, STGM_WRITE);
     });
 }
 
 HRESULT STDMETHODCALLTYPE ObjectCreationStream::GetObjectID(LPWSTR *objectId) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::GetObjectID", {object_.name},
+    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::GetObjectID", {object_.name},
                           [&]() -> HRESULT {
         if (!objectId) return E_POINTER;
         *objectId = nullptr;
@@ -99,7 +100,7 @@ HRESULT STDMETHODCALLTYPE ObjectCreationStream::GetObjectID(LPWSTR *objectId) no
 }
 
 HRESULT STDMETHODCALLTYPE ObjectCreationStream::Cancel() noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceDataStream::Cancel", {object_.name}, [&]() -> HRESULT {
+    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::Cancel", {object_.name}, [&]() -> HRESULT {
         std::lock_guard lock(mutex_);
         Abandon();
         return S_OK;

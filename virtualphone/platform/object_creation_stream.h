@@ -33,7 +33,7 @@ private:
     enum class State { Open, Committed, Abandoned };
     void Abandon() noexcept;
 
-    LiveObject<Phone> phone_;
+    ConnectedPhone phone_;
     std::mutex mutex_;
     PhoneObject object_;
     std::uint64_t size_;

@@ -25,7 +25,7 @@ public:
     HRESULT STDMETHODCALLTYPE Cancel() noexcept override;
 
 private:
-    LiveObject<Phone> phone_;
+    ConnectedPhone phone_;
     std::shared_ptr<const std::vector<std::wstring>> ids_;
     std::mutex mutex_;
     std::size_t next_;

@@ -26,7 +26,7 @@ public:
     HRESULT STDMETHODCALLTYPE Cancel() noexcept override;
 
 private:
-    LiveObject<Phone> phone_;
+    ConnectedPhone phone_;
     std::wstring objectId_;
     DataPtr data_;  // keeps the bytes readable even if the object goes meanwhile
     std::unique_ptr<DataReader> reader_;

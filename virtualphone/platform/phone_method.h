@@ -1,5 +1,6 @@
 // What every COM method of the platform classes does around its body: attribute task memory to the
-// phone, record the call, apply an injected fault, and keep exceptions inside.
+// phone, fail as a removed device does once the phone is unplugged, charge the link one round trip,
+// record the call, apply an injected fault, and keep exceptions inside.
 #pragma once
 
 #include "virtualphone/model/phone.h"
@@ -14,17 +15,15 @@
 
 namespace vphone {
 
+// connection: the phone's connection the calling object belongs to (PhoneControls::Connection).
 template <class Body>
-HRESULT RunPhoneMethod(PhoneControls &controls, const char *method, std::initializer_list<std::wstring_view> arguments,
-                       Body &&body) noexcept {
+HRESULT RunPhoneMethod(PhoneControls &controls, unsigned connection, const char *method,
+                       std::initializer_list<std::wstring_view> arguments, Body &&body) noexcept {
     PhoneMethodScope scope;
     return win::GuardComMethod([&]() -> HRESULT {
-        std::wstring text;
-        for (std::wstring_view argument : arguments) {
-            if (!text.empty()) text += L", ";
-            text += argument;
-        }
-        const HRESULT fault = controls.OnCall(method, std::move(text));
+        if (!controls.Connected(connection)) return kPhoneUnplugged;
+        controls.Cable().ChargeRoundTrip();
+        const HRESULT fault = controls.OnCall(method, arguments);
         if (FAILED(fault)) return fault;
         return body();
     });
@@ -54,5 +53,24 @@ public:
 private:
     std::shared_ptr<Owner> owner_;
 };
+
+// The phone as one of its platform objects holds it: a live object of the phone, tied to the
+// connection during which it was made. An unplug ends the connection, so a device opened before it,
+// and everything that device handed out, stays dead once the phone is plugged in again.
+class ConnectedPhone : public LiveObject<Phone> {
+public:
+    explicit ConnectedPhone(std::shared_ptr<Phone> phone)
+        : LiveObject(std::move(phone)), connection_((*this)->Controls().Connection()) {}
+    unsigned Connection() const noexcept { return connection_; }
+
+private:
+    unsigned connection_;
+};
+
+template <class Body>
+HRESULT RunPhoneMethod(const ConnectedPhone &phone, const char *method,
+                       std::initializer_list<std::wstring_view> arguments, Body &&body) noexcept {
+    return RunPhoneMethod(phone->Controls(), phone.Connection(), method, arguments, std::forward<Body>(body));
+}
 
 }  // namespace vphone

@@ -14,12 +14,14 @@ template <class Body>
 HRESULT PortableDevice::OnOpenPhone(const char *method, std::initializer_list<std::wstring_view> arguments,
                                     Body &&body) noexcept {
     std::shared_ptr<Phone> phone;
+    unsigned connection = 0;
     {
         std::lock_guard lock(mutex_);
         phone = phone_;
+        connection = connection_;
     }
     if (!phone) return kDeviceNotOpen;
-    return RunPhoneMethod(phone->Controls(), method, arguments, [&]() -> HRESULT { return body(phone); });
+    return RunPhoneMethod(phone->Controls(), connection, method, arguments, [&]() -> HRESULT { return body(phone); });
 }
 
 HRESULT STDMETHODCALLTYPE PortableDevice::Open(LPCWSTR pnpDeviceId, IPortableDeviceValues *clientInfo) noexcept {
@@ -27,7 +29,9 @@ HRESULT STDMETHODCALLTYPE PortableDevice::Open(LPCWSTR pnpDeviceId, IPortableDev
         if (!pnpDeviceId || !clientInfo) return E_POINTER;
         std::shared_ptr<Phone> phone = phones_->Find(pnpDeviceId);
         if (!phone) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-        return RunPhoneMethod(phone->Controls(), "IPortableDevice::Open", {pnpDeviceId}, [&]() -> HRESULT {
+        // The device belongs to the connection it was opened in: an unplug ends it for good.
+        const unsigned connection = phone->Controls().Connection();
+        return RunPhoneMethod(phone->Controls(), connection, "IPortableDevice::Open", {pnpDeviceId}, [&]() -> HRESULT {
             std::lock_guard lock(mutex_);
             if (phone_) return kDeviceAlreadyOpened;
             DWORD count = 0;
@@ -47,6 +51,7 @@ HRESULT STDMETHODCALLTYPE PortableDevice::Open(LPCWSTR pnpDeviceId, IPortableDev
             clientInfo->GetUnsignedIntegerValue(wpd::WPD_CLIENT_DESIRED_ACCESS, &access);
             if (phone->Controls().FullAccessRefused() && access != GENERIC_READ) return E_ACCESSDENIED;
             phone_ = phone;
+            connection_ = connection;
             pnpId_ = pnpDeviceId;
             return S_OK;
         });
@@ -54,7 +59,7 @@ HRESULT STDMETHODCALLTYPE PortableDevice::Open(LPCWSTR pnpDeviceId, IPortableDev
 }
 
 PortableDevice::~PortableDevice() {
-    if (phone_) phone_->Events().RemoveAll(this);
+    if (phone_ && !phone_->Controls().SubscriptionsKeptOnRelease()) phone_->Events().RemoveAll(this);
 }
 
 HRESULT STDMETHODCALLTYPE PortableDevice::SendCommand(const DWORD flags, IPortableDeviceValues *parameters,
@@ -68,6 +73,12 @@ HRESULT STDMETHODCALLTYPE PortableDevice::SendCommand(const DWORD flags, IPortab
         // The driver took the command; that it cannot carry it out is the command's own result.
         PhoneExtension *extension = phone->Extension();
         const HRESULT outcome = extension ? extension->SendCommand(parameters, answer.Get()) : E_NOTIMPL;
+        // A data phase's step moved what it reports over the cable.
+        for (const PROPERTYKEY &moved : {wpd::WPD_PROPERTY_MTP_EXT_TRANSFER_NUM_BYTES_READ,
+                                         wpd::WPD_PROPERTY_MTP_EXT_TRANSFER_NUM_BYTES_WRITTEN}) {
+            ULONG bytes = 0;
+            if (SUCCEEDED(answer->GetUnsignedIntegerValue(moved, &bytes))) phone->Controls().Cable().ChargeBytes(bytes);
+        }
         hr = answer->SetErrorValue(wpd::WPD_PROPERTY_COMMON_HRESULT, outcome);
         if (FAILED(hr)) return hr;
         *results = answer.Detach();
@@ -95,14 +106,25 @@ HRESULT STDMETHODCALLTYPE PortableDevice::Cancel() noexcept {
     return OnOpenPhone("IPortableDevice::Cancel", {}, [](const std::shared_ptr<Phone> &) -> HRESULT { return S_OK; });
 }
 
-HRESULT STDMETHODCALLTYPE PortableDevice::Close() noexcept {
-    return OnOpenPhone("IPortableDevice::Close", {}, [&](const std::shared_ptr<Phone> &phone) -> HRESULT {
-        phone->Events().RemoveAll(this);
+void PortableDevice::Forget() {
+    std::shared_ptr<Phone> phone;
+    {
         std::lock_guard lock(mutex_);
-        phone_.reset();
+        phone = std::move(phone_);
         pnpId_.clear();
+    }
+    if (phone) phone->Events().RemoveAll(this);
+}
+
+HRESULT STDMETHODCALLTYPE PortableDevice::Close() noexcept {
+    const HRESULT hr = OnOpenPhone("IPortableDevice::Close", {}, [&](const std::shared_ptr<Phone> &) -> HRESULT {
+        Forget();
         return S_OK;
     });
+    if (hr != kPhoneUnplugged) return hr;
+    // Closing a device whose phone went away needs no phone: the client only lets go of it.
+    Forget();
+    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE PortableDevice::Advise(const DWORD flags, IPortableDeviceEventCallback *callback,

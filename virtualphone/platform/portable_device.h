@@ -15,7 +15,8 @@ namespace vphone {
 class PortableDevice final : public win::ComObject<PortableDevice, IPortableDevice> {
 public:
     explicit PortableDevice(std::shared_ptr<PhoneSet> phones) noexcept : phones_(std::move(phones)) {}
-    // A client that lets go without Close leaves no subscription behind.
+    // A client that lets go without Close leaves no subscription behind, unless the phone is told to
+    // keep them.
     ~PortableDevice() override;
 
     HRESULT STDMETHODCALLTYPE Open(LPCWSTR pnpDeviceId, IPortableDeviceValues *clientInfo) noexcept override;
@@ -31,13 +32,18 @@ public:
     HRESULT STDMETHODCALLTYPE GetPnPDeviceID(LPWSTR *pnpDeviceId) noexcept override;
 
 private:
-    // Runs body on the opened phone; kDeviceNotOpen before Open and after Close.
+    // Runs body on the opened phone; kDeviceNotOpen before Open and after Close, kPhoneUnplugged
+    // once the connection it was opened in has ended.
     template <class Body>
     HRESULT OnOpenPhone(const char *method, std::initializer_list<std::wstring_view> arguments, Body &&body) noexcept;
+
+    // Lets go of the opened phone and of the subscriptions made through this device.
+    void Forget();
 
     LiveObject<PhoneSet> phones_;
     std::mutex mutex_;
     std::shared_ptr<Phone> phone_;
+    unsigned connection_ = 0;  // of the phone, when it was opened
     std::wstring pnpId_;
     unsigned nextCookie_ = 1;
 };

@@ -33,13 +33,13 @@ private:
     // The methods the phone does not answer: they clear the out-pointer and give E_NOTIMPL.
     template <class Out>
     HRESULT NotAnswered(const char *method, Out **out) noexcept {
-        return RunPhoneMethod(phone_->Controls(), method, {}, [&]() -> HRESULT {
+        return RunPhoneMethod(phone_, method, {}, [&]() -> HRESULT {
             if (out) *out = nullptr;
             return E_NOTIMPL;
         });
     }
 
-    LiveObject<Phone> phone_;
+    ConnectedPhone phone_;
 };
 
 }  // namespace vphone

@@ -18,7 +18,7 @@ using Microsoft::WRL::ComPtr;
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::EnumObjects(const DWORD, LPCWSTR parentObjectId,
                                                               IPortableDeviceValues *,
                                                               IEnumPortableDeviceObjectIDs **enumerator) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceContent::EnumObjects", {Arg(parentObjectId)},
+    return RunPhoneMethod(phone_, "IPortableDeviceContent::EnumObjects", {Arg(parentObjectId)},
                           [&]() -> HRESULT {
         if (!parentObjectId || !enumerator) return E_POINTER;
         *enumerator = nullptr;
@@ -30,7 +30,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::EnumObjects(const DWORD, LPCWST
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::Properties(IPortableDeviceProperties **properties) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceContent::Properties", {}, [&]() -> HRESULT {
+    return RunPhoneMethod(phone_, "IPortableDeviceContent::Properties", {}, [&]() -> HRESULT {
         if (!properties) return E_POINTER;
         *properties = nullptr;
         return HandOut(PortableDeviceProperties::Create(phone_.Shared()), IID_PPV_ARGS(properties));
@@ -38,7 +38,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::Properties(IPortableDevicePrope
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::Transfer(IPortableDeviceResources **resources) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceContent::Transfer", {}, [&]() -> HRESULT {
+    return RunPhoneMethod(phone_, "IPortableDeviceContent::Transfer", {}, [&]() -> HRESULT {
         if (!resources) return E_POINTER;
         *resources = nullptr;
         return HandOut(PortableDeviceResources::Create(phone_.Shared()), IID_PPV_ARGS(resources));
@@ -47,7 +47,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::Transfer(IPortableDeviceResourc
 
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::CreateObjectWithPropertiesOnly(IPortableDeviceValues *values,
                                                                                 LPWSTR *objectId) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceContent::CreateObjectWithPropertiesOnly", {},
+    return RunPhoneMethod(phone_, "IPortableDeviceContent::CreateObjectWithPropertiesOnly", {},
                           [&]() -> HRESULT {
         if (objectId) *objectId = nullptr;
         PhoneObject object;
@@ -70,7 +70,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::CreateObjectWithPropertiesAndDa
                                                                                    IStream **data,
                                                                                    DWORD *optimalWriteBufferSize,
                                                                                    LPWSTR *cookie) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceContent::CreateObjectWithPropertiesAndData", {},
+    return RunPhoneMethod(phone_, "IPortableDeviceContent::CreateObjectWithPropertiesAndData", {},
                           [&]() -> HRESULT {
         if (!data) return E_POINTER;
         *data = nullptr;
@@ -110,7 +110,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::CreateObjectWithPropertiesAndDa
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::Delete(const DWORD options,
                                                          IPortableDevicePropVariantCollection *objectIds,
                                                          IPortableDevicePropVariantCollection **results) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceContent::Delete", {NumberArg(options)}, [&]() -> HRESULT {
+    return RunPhoneMethod(phone_, "IPortableDeviceContent::Delete", {NumberArg(options)}, [&]() -> HRESULT {
         if (results) *results = nullptr;
         if (!objectIds) return E_POINTER;
         if (options != wpd::PORTABLE_DEVICE_DELETE_NO_RECURSION && options != wpd::PORTABLE_DEVICE_DELETE_WITH_RECURSION) {
@@ -152,7 +152,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::Delete(const DWORD options,
 
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::GetObjectIDsFromPersistentUniqueIDs(
     IPortableDevicePropVariantCollection *, IPortableDevicePropVariantCollection **objectIds) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceContent::GetObjectIDsFromPersistentUniqueIDs", {},
+    return RunPhoneMethod(phone_, "IPortableDeviceContent::GetObjectIDsFromPersistentUniqueIDs", {},
                           [&]() -> HRESULT {
         if (objectIds) *objectIds = nullptr;
         return E_NOTIMPL;
@@ -160,12 +160,12 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::GetObjectIDsFromPersistentUniqu
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::Cancel() noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceContent::Cancel", {}, []() -> HRESULT { return S_OK; });
+    return RunPhoneMethod(phone_, "IPortableDeviceContent::Cancel", {}, []() -> HRESULT { return S_OK; });
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::Move(IPortableDevicePropVariantCollection *, LPCWSTR destination,
                                                        IPortableDevicePropVariantCollection **results) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceContent::Move", {Arg(destination)}, [&]() -> HRESULT {
+    return RunPhoneMethod(phone_, "IPortableDeviceContent::Move", {Arg(destination)}, [&]() -> HRESULT {
         if (results) *results = nullptr;
         return E_NOTIMPL;
     });
@@ -173,7 +173,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::Move(IPortableDevicePropVariant
 
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::Copy(IPortableDevicePropVariantCollection *, LPCWSTR destination,
                                                        IPortableDevicePropVariantCollection **results) noexcept {
-    return RunPhoneMethod(phone_->Controls(), "IPortableDeviceContent::Copy", {Arg(destination)}, [&]() -> HRESULT {
+    return RunPhoneMethod(phone_, "IPortableDeviceContent::Copy", {Arg(destination)}, [&]() -> HRESULT {
         if (results) *results = nullptr;
         return E_NOTIMPL;
     });

@@ -32,7 +32,7 @@ public:
                                    IPortableDevicePropVariantCollection **results) noexcept override;
 
 private:
-    LiveObject<Phone> phone_;
+    ConnectedPhone phone_;
 };
 
 }  // namespace vphone

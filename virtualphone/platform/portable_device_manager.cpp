@@ -13,7 +13,7 @@ PortableDeviceManager::PortableDeviceManager(std::shared_ptr<PhoneSet> phones) :
 std::vector<PortableDeviceManager::Listed> PortableDeviceManager::Snapshot() const {
     std::vector<Listed> listed;
     for (auto &phone : phones_->Phones()) {
-        if (!phone->Controls().Hidden()) listed.push_back({phone->InterfacePath(), phone});
+        if (!phone->Controls().Hidden() && !phone->Controls().Unplugged()) listed.push_back({phone->InterfacePath(), phone});
     }
     return listed;
 }
@@ -28,11 +28,9 @@ HRESULT PortableDeviceManager::OnList(const char *method, std::initializer_list<
             std::lock_guard lock(mutex_);
             listed = listed_;
         }
-        std::wstring text;
-        for (std::wstring_view argument : arguments) text += argument;
         HRESULT fault = S_OK;
         for (const Listed &entry : listed) {
-            const HRESULT injected = entry.phone->Controls().OnCall(method, text);
+            const HRESULT injected = entry.phone->Controls().OnCall(method, arguments);
             if (SUCCEEDED(fault)) fault = injected;
         }
         if (FAILED(fault)) return fault;

@@ -1,5 +1,5 @@
-// IPortableDeviceManager: the phones of a phone set that are not hidden, as of creation or the last
-// RefreshDeviceList.
+// IPortableDeviceManager: the phones of a phone set that are neither hidden nor unplugged, as of
+// creation or the last RefreshDeviceList.
 #pragma once
 
 #include "device/wpd_api.h"

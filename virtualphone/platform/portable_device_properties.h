@@ -22,7 +22,7 @@ public:
     HRESULT STDMETHODCALLTYPE Cancel() noexcept override;
 
 private:
-    LiveObject<Phone> phone_;
+    ConnectedPhone phone_;
 };
 
 }  // namespace vphone

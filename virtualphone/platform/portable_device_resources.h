@@ -22,7 +22,7 @@ public:
                                              DWORD *optimalWriteBufferSize, LPWSTR *cookie) noexcept override;
 
 private:
-    LiveObject<Phone> phone_;
+    ConnectedPhone phone_;
 };
 
 }  // namespace vphone

@@ -19,7 +19,7 @@ std::shared_ptr<PhoneSet> LoadInstalledPhones() {
     }
     for (const install::InstalledPhone &entry : installed) {
         description::DescriptionError error;
-        auto phone = description::LoadPhone(entry.descriptionFile, &error);
+        auto phone = description::LoadPhone(entry.descriptionFile, entry.dataFolder, &error);
         if (!phone) {
             OutputDebugStringW((L"virtualphone: phone " + entry.name + L" left out: " + error.Text() + L"\n").c_str());
             continue;

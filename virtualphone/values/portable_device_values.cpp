@@ -139,8 +139,10 @@ public:
         });
     }
 
+    // "Setting a NULL or a zero-sized buffer is not supported" (IPortableDeviceValues::SetBufferValue).
     STDMETHODIMP SetBufferValue(REFPROPERTYKEY key, BYTE *value, DWORD bytes) noexcept override {
         if (!value) return E_POINTER;
+        if (bytes == 0) return E_INVALIDARG;
         PROPVARIANT stored{};
         stored.vt = VT_VECTOR | VT_UI1;
         stored.caub.cElems = bytes;

@@ -1,6 +1,7 @@
 // The description parser: what a good description declares, and a line-numbered error for every kind
 // of mistake.
 #include "device/wpd_api.h"
+#include "virtualphone/description/control_keywords.h"
 #include "virtualphone/description/description_parser.h"
 #include "virtualphone/description/test_paths.h"
 
@@ -39,6 +40,8 @@ protected:
 constexpr wchar_t kIdentity[] =
     L"instance-id USB\\VID_0FCE&PID_0176\\T1\n"
     L"hardware-id USB\\VID_0FCE&PID_0176\n";
+
+constexpr wchar_t kCard[] = L"storage Card\n  capacity 1 GiB\n";  // lines 3 and 4
 
 const DescribedObject *At(const PhoneDescription &phone, std::wstring_view path) {
     for (const DescribedObject &object : phone.objects) {
@@ -150,6 +153,44 @@ TEST_F(DescriptionParser, HostFolderIsTakenAsAFullPath) {
     EXPECT_EQ(phone->objects.back().hostFolder, folder_ + L"\\media");
 }
 
+TEST_F(DescriptionParser, ReadsControlsAndWritesThemBack) {
+    const auto phone = Parse(std::wstring(kIdentity) +
+                             L"link 1500 us 20 MB/s\n"
+                             L"unplugged\n"
+                             L"refuse-full-access\n"
+                             L"transfer-size 64 KiB, 4096\n"
+                             L"fail IPortableDevice::Open call 2 hr 0x80070005\n"
+                             L"fail IPortableDeviceContent::EnumObjects\n"
+                             L"unreadable WPD_OBJECT_NAME hr 0x80004005\n"
+                             L"unreadable {EF6B490D-5CD8-437A-AFFC-DA8B60EE4A3C}/11\n"
+                             L"record 100\n" +
+                             kCard);
+    ASSERT_TRUE(phone) << error_.Text();
+    ControlSettings expected;
+    expected.link = {1500, 20'000'000};
+    expected.unplugged = true;
+    expected.refuseFullAccess = true;
+    expected.readTransferSize = 64 * 1024;
+    expected.writeTransferSize = 4096;
+    expected.faults = {{"IPortableDevice::Open", 2, E_ACCESSDENIED}, {"IPortableDeviceContent::EnumObjects", 0, E_FAIL}};
+    expected.unreadable = {{wpd::WPD_OBJECT_NAME, E_FAIL}, {wpd::WPD_OBJECT_SIZE, E_ACCESSDENIED}};
+    expected.recordLimit = 100;
+    EXPECT_EQ(phone->controls, expected);
+
+    for (const ControlSettings &settings : {expected, ControlSettings{}}) {
+        std::wstring lines;
+        for (const std::wstring &line : ControlLines(settings)) lines += line + L"\n";
+        const auto again = Parse(std::wstring(kIdentity) + lines + kCard);
+        ASSERT_TRUE(again) << error_.Text();
+        EXPECT_EQ(again->controls, settings) << testing::PrintToString(lines);
+    }
+    for (const auto &[name, speed] : {std::pair{L"usb2", LinkSpeed::Usb2()}, std::pair{L"usb3", LinkSpeed::Usb3()}}) {
+        const auto preset = Parse(std::wstring(kIdentity) + L"link " + name + L"\n" + kCard);
+        ASSERT_TRUE(preset) << error_.Text();
+        EXPECT_EQ(preset->controls.link, speed);
+    }
+}
+
 struct BadDescription {
     const char *what;
     const wchar_t *text;  // kIdentity goes first: its two lines shift every line number by 2
@@ -168,7 +209,6 @@ TEST_P(BadDescriptions, FailWithLineAndReason) {
     EXPECT_NE(error_.message.find(bad.message), std::wstring::npos) << error_.Text();
 }
 
-constexpr wchar_t kCard[] = L"storage Card\n  capacity 1 GiB\n";  // lines 3 and 4
 
 INSTANTIATE_TEST_SUITE_P(
     Table, BadDescriptions,
@@ -222,6 +262,20 @@ INSTANTIATE_TEST_SUITE_P(
         BadDescription{"ObjectsInAHostFolderStorage",
                        L"storage Card\n  capacity 1 GiB\n  host-folder media\n  file a.mp3\n", 6,
                        L"storage 'Card' shows its host folder"},
+        BadDescription{"UnknownLink", L"link usb4\n", 3, L"bad link 'usb4'"},
+        BadDescription{"LinkWithoutBandwidth", L"link 1 ms\n", 3, L"bad link '1 ms'"},
+        BadDescription{"LinkRoundTripOverTenSeconds", L"link 10001 ms 1 MB/s\n", 3, L"bad link"},
+        BadDescription{"LinkTwice", L"link usb2\nlink none\n", 4, L"'link' given twice (first at line 3)"},
+        BadDescription{"ControlInStorage", L"storage Card\n  capacity 1 GiB\n  link usb2\n", 5,
+                       L"'link' does not belong in a storage"},
+        BadDescription{"FailWithoutInterface", L"fail Open\n", 3, L"bad method 'Open'"},
+        BadDescription{"FailWithSuccess", L"fail IPortableDevice::Open hr 0x00000000\n", 3, L"bad hr '0x00000000'"},
+        BadDescription{"FailAtCallZero", L"fail IPortableDevice::Open call 0\n", 3, L"bad call '0'"},
+        BadDescription{"FailWithStrayWord", L"fail IPortableDevice::Open twice\n", 3, L"'twice' needs a value"},
+        BadDescription{"UnknownProperty", L"unreadable WPD_OBJECT_COLOUR\n", 3, L"bad property 'WPD_OBJECT_COLOUR'"},
+        BadDescription{"UnpluggedWithValue", L"unplugged yes\n", 3, L"'unplugged' takes no value"},
+        BadDescription{"TransferSizeOf4GiB", L"transfer-size 4 GiB\n", 3, L"bad transfer size '4 GiB'"},
+        BadDescription{"RecordTooMany", L"record 1000001\n", 3, L"bad record '1000001'"},
         BadDescription{"PlaylistItemIsFolder",
                        L"storage Card\n  capacity 1 GiB\n  folder A\n  playlist p.pla\n    item \\Card\\A\n", 7,
                        L"is a storage or folder"}),

@@ -24,7 +24,7 @@ class SamplePhone : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         DescriptionError error;
-        phone_ = LoadPhone(kSample, &error);
+        phone_ = LoadPhone(kSample, {}, &error);
         ASSERT_TRUE(phone_) << error.Text();
     }
     static void TearDownTestSuite() { phone_.reset(); }

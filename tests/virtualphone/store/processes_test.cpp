@@ -101,7 +101,7 @@ protected:
     // The phone as a new process finds it.
     std::shared_ptr<vphone::Phone> Phone() {
         vphone::description::DescriptionError error;
-        auto phone = vphone::description::LoadPhone(Path(L"test.phone"), &error);
+        auto phone = vphone::description::LoadPhone(Path(L"test.phone"), Path(L"data"), &error);
         EXPECT_TRUE(phone) << testing::PrintToString(error.Text());
         if (phone) {
             EXPECT_EQ(phone->KeepIn(Path(L"data")), S_OK);

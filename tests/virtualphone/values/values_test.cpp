@@ -137,6 +137,16 @@ TEST_F(ValuesTest, StoredInterfaceIsTheSameObjectKeptAliveAndOfItsOwnKind) {
     EXPECT_EQ(vphone::LiveValueObjects(), 1) << "replacing must release the old value";
 }
 
+// The platform's set takes no null and no zero-sized buffer, and keeps nothing of either.
+TEST_F(ValuesTest, RefusesNullAndEmptyBuffers) {
+    BYTE byte = 1;
+    EXPECT_EQ(values->SetBufferValue(Key(1), nullptr, 1), E_POINTER);
+    EXPECT_EQ(values->SetBufferValue(Key(1), &byte, 0), E_INVALIDARG);
+    DWORD count = 1;
+    ASSERT_HRESULT_SUCCEEDED(values->GetCount(&count));
+    EXPECT_EQ(count, 0u);
+}
+
 TEST_F(ValuesTest, WhatComesOutIsTheCallersOwnCopy) {
     win::UniquePropVariant in, out;
     ASSERT_HRESULT_SUCCEEDED(InitPropVariantFromString(L"abc", in.put()));
