@@ -79,15 +79,8 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::CreateObjectWithPropertiesAndDa
         std::uint64_t size = 0;
         HRESULT hr = NewObjectFromValues(*phone_, values, true, &object, &size);
         if (FAILED(hr)) return hr;
-        std::wstring storageId;
-        hr = phone_->Read(object.parentId, [&](const PhoneObject &parent, const PhoneIdentity &) {
-            storageId = parent.storageId;
-            return parent.IsContainer() ? S_OK : E_INVALIDARG;
-        });
-        std::uint64_t free = 0;
-        if (SUCCEEDED(hr)) hr = phone_->FreeSpace(storageId, &free);
+        hr = phone_->CheckNewObject(object, size);
         if (FAILED(hr)) return hr;
-        if (size > free) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
 
         // A phone that shows uploads at once has the object from here on, refusals included.
         if (phone_->Profile().uploadsVisibleAtOnce) {
@@ -96,19 +89,13 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::CreateObjectWithPropertiesAndDa
             hr = phone_->Add(std::move(unfinished), &object.id);
             if (FAILED(hr)) return hr;
         }
-        std::wstring path;
-        hr = phone_->NewBackingFile(&path);
+        DataFile file;
+        hr = phone_->NewDataFile(&file);
         if (FAILED(hr)) return hr;
-        win::UniqueFileHandle file(
-            CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY, nullptr));
-        if (!file) return HRESULT_FROM_WIN32(GetLastError());
         ComPtr<IStream> stream;
-        hr = HandOut(ObjectCreationStream::Create(phone_.Shared(), std::move(object), size, path, std::move(file)),
+        hr = HandOut(ObjectCreationStream::Create(phone_.Shared(), std::move(object), size, std::move(file)),
                      IID_PPV_ARGS(&stream));
-        if (FAILED(hr)) {
-            DeleteFileW(path.c_str());
-            return hr;
-        }
+        if (FAILED(hr)) return hr;
         if (cookie) {
             static std::atomic<unsigned> cookies{0};
             hr = CopyToTaskMem(L"create-" + NumberArg(++cookies), cookie);
