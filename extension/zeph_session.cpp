@@ -13,6 +13,9 @@ WPD_ERROR CWpdZeph::Disconnect() {
 }
 
 void CWpdZeph::LeaveSessions() {
+    // The phone keeps a channel open until it is told: left open, it would refuse every later client.
+    if (atOpen_) CloseChannelSession(ZEPH_ATChannel, ZEPH_ATCloseSession, atSession_);
+    if (syncmlOpen_) CloseChannelSession(ZEPH_SyncMLChannel, ZEPH_SyncMLCloseSession, syncmlSession_);
     atOpen_ = false;
     syncmlOpen_ = false;
     Unsubscribe();

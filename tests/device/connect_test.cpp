@@ -225,13 +225,15 @@ class VendorConnect : public Connect {
 protected:
     std::shared_ptr<vphone::Phone> MakePhone() override {
         auto phone = StandardPhone().Build();
-        vphone::AttachVendorExtension(*phone);
+        vendor_ = &vphone::AttachVendorExtension(*phone);
         return phone;
     }
+    vphone::VendorPhone *vendor_ = nullptr;
 };
 
-// The event registration of an open session is undone on the device it was made on, before the
-// device goes: by a disconnect (here with an AT session), and by an uninitialize without one (SyncML).
+// An open session is ended (its close, then its channel's) and its event registration undone on the
+// device it was made on, before the device goes: by a disconnect (here with an AT session), and by an
+// uninitialize without one (SyncML).
 TEST_F(VendorConnect, SessionsEventRegistrationIsUndoneBeforeTheDeviceGoes) {
     for (bool disconnect : {true, false}) {
         void *handle = ConnectedHandle(WPD_METHOD_ZEPH);
@@ -247,9 +249,11 @@ TEST_F(VendorConnect, SessionsEventRegistrationIsUndoneBeforeTheDeviceGoes) {
         }
         std::vector<std::string> calls;
         for (const auto &entry : phone_->Controls().Transcript()) calls.push_back(entry.method);
-        EXPECT_EQ(calls, Strings{"IPortableDevice::Unadvise"}) << (disconnect ? "disconnect" : "uninitialize");
+        EXPECT_EQ(calls, (Strings{"IPortableDevice::SendCommand", "IPortableDevice::SendCommand", "IPortableDevice::Unadvise"}))
+            << (disconnect ? "disconnect" : "uninitialize");
         EXPECT_EQ(phone_->Events().Count(), 0u);
     }
+    vendor_->WaitForEvents();  // the completion of the SyncML session's close, which reaches nobody
 }
 
 TEST_F(Connect, UninitializeReleasesTheOpenedDevice) {

@@ -169,7 +169,7 @@ TEST_F(KeptPhone, EveryFieldComesBackFromTheSnapshotAsItWas) {
     odd.hidden = true;
     odd.canDelete = false;
     odd.dateModified = 40000.123456789;
-    odd.persistentId = L"{01234567-89AB-CDEF-0123-456789ABCDEF}";
+    odd.persistentId = L"{a phone's own id, any text}";
     odd.contentType = wpd::WPD_CONTENT_TYPE_IMAGE;
     builder.File(L"\\Card\\Music\\odd.bin", BytesData({0, 1, 2, 255}), odd)
         .Thumbnail(L"\\Card\\Music\\odd.bin", TextData("thumb"))
