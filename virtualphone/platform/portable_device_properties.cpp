@@ -21,7 +21,7 @@ STDMETHODIMP PortableDeviceProperties::QueryInterface(REFIID iid, void **object)
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetSupportedProperties(LPCWSTR objectId,
                                                                            IPortableDeviceKeyCollection **keys) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceProperties::GetSupportedProperties", {Arg(objectId)},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceProperties::GetSupportedProperties", {Arg(objectId)},
                           [&]() -> HRESULT {
         if (!objectId || !keys) return E_POINTER;
         *keys = nullptr;
@@ -44,7 +44,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetSupportedProperties(LPCWS
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetPropertyAttributes(LPCWSTR objectId, REFPROPERTYKEY key,
                                                                           IPortableDeviceValues **attributes) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceProperties::GetPropertyAttributes",
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceProperties::GetPropertyAttributes",
                           {Arg(objectId), KeyArg(key)}, [&]() -> HRESULT {
         if (!objectId || !attributes) return E_POINTER;
         *attributes = nullptr;
@@ -72,7 +72,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetPropertyAttributes(LPCWST
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetValues(LPCWSTR objectId, IPortableDeviceKeyCollection *keys,
                                                               IPortableDeviceValues **values) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceProperties::GetValues", {Arg(objectId)}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceProperties::GetValues", {Arg(objectId)}, [&]() -> HRESULT {
         if (!objectId || !values) return E_POINTER;
         *values = nullptr;
         ComPtr<IPortableDeviceValues> result;
@@ -93,7 +93,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetValues(LPCWSTR objectId, 
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::SetValues(LPCWSTR objectId, IPortableDeviceValues *values,
                                                               IPortableDeviceValues **results) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceProperties::SetValues", {Arg(objectId)}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceProperties::SetValues", {Arg(objectId)}, [&]() -> HRESULT {
         if (!objectId || !values || !results) return E_POINTER;
         *results = nullptr;
         ComPtr<IPortableDeviceValues> outcome;
@@ -140,18 +140,18 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::SetValues(LPCWSTR objectId, 
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::Delete(LPCWSTR objectId, IPortableDeviceKeyCollection *) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceProperties::Delete", {Arg(objectId)},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceProperties::Delete", {Arg(objectId)},
                           []() -> HRESULT { return E_NOTIMPL; });
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::Cancel() noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceProperties::Cancel", {}, []() -> HRESULT { return S_OK; });
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceProperties::Cancel", {}, []() -> HRESULT { return S_OK; });
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::QueueGetValuesByObjectList(
     IPortableDevicePropVariantCollection *objectIds, IPortableDeviceKeyCollection *keys,
     IPortableDevicePropertiesBulkCallback *callback, GUID *context) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDevicePropertiesBulk::QueueGetValuesByObjectList", {}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDevicePropertiesBulk::QueueGetValuesByObjectList", {}, [&]() -> HRESULT {
         if (context) *context = GUID_NULL;
         if (!objectIds || !callback || !context) return E_POINTER;
         // What the request needs is taken now: the client may change its collections once queued.
@@ -172,7 +172,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::QueueGetValuesByObjectList(
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::QueueGetValuesByObjectFormat(
     REFGUID, LPCWSTR parentObjectId, const DWORD depth, IPortableDeviceKeyCollection *,
     IPortableDevicePropertiesBulkCallback *, GUID *context) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDevicePropertiesBulk::QueueGetValuesByObjectFormat",
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDevicePropertiesBulk::QueueGetValuesByObjectFormat",
                           {Arg(parentObjectId), NumberArg(depth)}, [&]() -> HRESULT {
         if (context) *context = GUID_NULL;
         return E_NOTIMPL;
@@ -182,19 +182,19 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::QueueGetValuesByObjectFormat
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::QueueSetValuesByObjectList(IPortableDeviceValuesCollection *,
                                                                                IPortableDevicePropertiesBulkCallback *,
                                                                                GUID *context) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDevicePropertiesBulk::QueueSetValuesByObjectList", {}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDevicePropertiesBulk::QueueSetValuesByObjectList", {}, [&]() -> HRESULT {
         if (context) *context = GUID_NULL;
         return E_NOTIMPL;
     });
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::Start(REFGUID context) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDevicePropertiesBulk::Start", {},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDevicePropertiesBulk::Start", {},
                           [&]() -> HRESULT { return bulk_.Start(context); });
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::Cancel(REFGUID context) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDevicePropertiesBulk::Cancel", {},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDevicePropertiesBulk::Cancel", {},
                           [&]() -> HRESULT { return bulk_.Cancel(context); });
 }
 

@@ -4,14 +4,14 @@
 
 #include "device/wpd_api.h"
 #include "virtualphone/platform/phone_method.h"
+#include "virtualphone/platform/platform_object.h"
 #include "virtualphone/platform/properties_bulk.h"
-#include "win/com_object.h"
 
 namespace vphone {
 
 class PortableDeviceProperties final
-    : public win::ComObject<PortableDeviceProperties, IPortableDeviceProperties, IPortableDevicePropertiesBulk> {
-    using Base = win::ComObject<PortableDeviceProperties, IPortableDeviceProperties, IPortableDevicePropertiesBulk>;
+    : public PlatformObject<PortableDeviceProperties, IPortableDeviceProperties, IPortableDevicePropertiesBulk> {
+    using Base = PlatformObject<PortableDeviceProperties, IPortableDeviceProperties, IPortableDevicePropertiesBulk>;
 
 public:
     explicit PortableDeviceProperties(std::shared_ptr<Phone> phone)
