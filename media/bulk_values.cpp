@@ -138,7 +138,10 @@ HRESULT ReadValuesInBulk(IPortableDeviceProperties *properties, IPortableDeviceK
         bulk->Cancel(context);  // takes the request, and its reference to the callback, off the queue
         return started;
     }
-    RETURN_IF_FAILED(results->WaitForEnd());
-    values = results->TakeValues();
+    const HRESULT ended = results->WaitForEnd();
+    // Taken whatever the outcome, so that what came is released here and not on the platform's thread.
+    std::vector<ComPtr<IPortableDeviceValues>> received = results->TakeValues();
+    RETURN_IF_FAILED(ended);
+    values = std::move(received);
     return S_OK;
 }

@@ -123,6 +123,15 @@ protected:
         return collection;
     }
 
+    // Queues a read of ids, starts it and waits for its end.
+    void RunToEnd(IPortableDevicePropertiesBulk *bulk, const std::vector<std::wstring> &ids,
+                  IPortableDeviceKeyCollection *keys, RecordingCallback *callback) {
+        GUID context = GUID_NULL;
+        ASSERT_EQ(bulk->QueueGetValuesByObjectList(Ids(ids).Get(), keys, callback, &context), S_OK);
+        ASSERT_EQ(bulk->Start(context), S_OK);
+        ASSERT_TRUE(callback->WaitForEnd());
+    }
+
     ComPtr<RecordingCallback> callback_ = win::AdoptReference(RecordingCallback::Create());
 };
 
@@ -182,10 +191,7 @@ TEST_F(PhoneBulk, CancelEndsARunningRequestBeforeItsNextBatch) {
     const std::vector<std::wstring> ids = Songs(600);
     const ComPtr<IPortableDevicePropertiesBulk> bulk = Bulk();
     callback_->InFirstBatch([&](const GUID &context) { EXPECT_EQ(bulk->Cancel(context), S_OK); });
-    GUID context = GUID_NULL;
-    ASSERT_EQ(bulk->QueueGetValuesByObjectList(Ids(ids).Get(), nullptr, callback_.Get(), &context), S_OK);
-    ASSERT_EQ(bulk->Start(context), S_OK);
-    ASSERT_TRUE(callback_->WaitForEnd());
+    RunToEnd(bulk.Get(), ids, nullptr, callback_.Get());
     EXPECT_EQ(callback_->Calls(),
               (std::vector<std::string>{"OnStart", "OnProgress 500", EndedWith(HRESULT_FROM_WIN32(ERROR_CANCELLED))}));
 }
@@ -196,31 +202,20 @@ TEST_F(PhoneBulk, EndsWithTheFailureOfABatch) {
     const std::vector<std::wstring> ids = Songs(600);
     const ComPtr<IPortableDevicePropertiesBulk> bulk = Bulk();
     phone_->Controls().FailCall("IPortableDevicePropertiesBulkCallback::OnProgress", 2, HRESULT_FROM_WIN32(ERROR_BUSY));
-    GUID context = GUID_NULL;
-    ASSERT_EQ(bulk->QueueGetValuesByObjectList(Ids(ids).Get(), nullptr, callback_.Get(), &context), S_OK);
-    ASSERT_EQ(bulk->Start(context), S_OK);
-    ASSERT_TRUE(callback_->WaitForEnd());
+    RunToEnd(bulk.Get(), ids, nullptr, callback_.Get());
     EXPECT_EQ(callback_->Calls(),
               (std::vector<std::string>{"OnStart", "OnProgress 500", EndedWith(HRESULT_FROM_WIN32(ERROR_BUSY))}));
 
-
     const ComPtr<RecordingCallback> unplugged = win::AdoptReference(RecordingCallback::Create());
     unplugged->InFirstBatch([&](const GUID &) { phone_->Controls().Unplug(); });
-    ASSERT_EQ(bulk->QueueGetValuesByObjectList(Ids(ids).Get(), nullptr, unplugged.Get(), &context), S_OK);
-    ASSERT_EQ(bulk->Start(context), S_OK);
-    ASSERT_TRUE(unplugged->WaitForEnd());
+    RunToEnd(bulk.Get(), ids, nullptr, unplugged.Get());
     EXPECT_EQ(unplugged->Calls(), (std::vector<std::string>{"OnStart", "OnProgress 500", EndedWith(vphone::kPhoneUnplugged)}));
 }
 
 TEST_F(PhoneBulk, LeavesOutObjectsThatAreGone) {
     const ComPtr<IPortableDevicePropertiesBulk> bulk = Bulk();
     const std::wstring song = *phone_->FindPath(L"\\Card\\Music\\a.mp3");
-    GUID context = GUID_NULL;
-    ASSERT_EQ(bulk->QueueGetValuesByObjectList(Ids({L"o999", song}).Get(), Keys({wpd::WPD_OBJECT_NAME}).Get(),
-                                               callback_.Get(), &context),
-              S_OK);
-    ASSERT_EQ(bulk->Start(context), S_OK);
-    ASSERT_TRUE(callback_->WaitForEnd());
+    RunToEnd(bulk.Get(), {L"o999", song}, Keys({wpd::WPD_OBJECT_NAME}).Get(), callback_.Get());
     EXPECT_EQ(callback_->Objects(), (std::vector<std::pair<std::wstring, DWORD>>{{song, 2}}));
     EXPECT_EQ(callback_->Calls().back(), EndedWith(S_OK));
 }
