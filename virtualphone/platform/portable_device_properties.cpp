@@ -79,10 +79,8 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetValues(LPCWSTR objectId, 
         HRESULT hr = NewValues(&result);
         if (FAILED(hr)) return hr;
         std::optional<std::vector<PROPERTYKEY>> wanted;  // none: every key of the object
-        if (keys) {
-            hr = KeysOf(keys, &wanted.emplace());
-            if (FAILED(hr)) return hr;
-        }
+        hr = KeysOf(keys, &wanted);
+        if (FAILED(hr)) return hr;
         bool someUnreadable = false;
         hr = ReadObjectValues(*phone_, objectId, wanted, result.Get(), &someUnreadable);
         if (FAILED(hr)) return hr;
@@ -159,26 +157,31 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::QueueGetValuesByObjectList(
         HRESULT hr = ObjectIdsOf(objectIds, &ids);
         if (FAILED(hr)) return hr;
         std::optional<std::vector<PROPERTYKEY>> wanted;  // none: every key of each object
-        if (keys) {
-            hr = KeysOf(keys, &wanted.emplace());
-            if (FAILED(hr)) return hr;
-        }
+        hr = KeysOf(keys, &wanted);
+        if (FAILED(hr)) return hr;
         return bulk_.QueueGet(std::move(ids), std::move(wanted), callback, context);
     });
 }
 
-// Not served: the phone reads lists of objects in bulk, not formats below a parent, and writes one
-// object at a time.
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::QueueGetValuesByObjectFormat(
-    REFGUID, LPCWSTR parentObjectId, const DWORD depth, IPortableDeviceKeyCollection *,
-    IPortableDevicePropertiesBulkCallback *, GUID *context) noexcept {
+    REFGUID format, LPCWSTR parentObjectId, const DWORD depth, IPortableDeviceKeyCollection *keys,
+    IPortableDevicePropertiesBulkCallback *callback, GUID *context) noexcept {
     return RunPhoneMethod(Apartment(), phone_, "IPortableDevicePropertiesBulk::QueueGetValuesByObjectFormat",
                           {Arg(parentObjectId), NumberArg(depth)}, [&]() -> HRESULT {
         if (context) *context = GUID_NULL;
-        return E_NOTIMPL;
+        if (!parentObjectId || !callback || !context) return E_POINTER;
+        // The objects are chosen now, as the request is queued.
+        std::vector<std::wstring> ids;
+        HRESULT hr = ObjectsOfFormat(*phone_, format, parentObjectId, depth, &ids);
+        if (FAILED(hr)) return hr;
+        std::optional<std::vector<PROPERTYKEY>> wanted;  // none: every key of each object
+        hr = KeysOf(keys, &wanted);
+        if (FAILED(hr)) return hr;
+        return bulk_.QueueGet(std::move(ids), std::move(wanted), callback, context);
     });
 }
 
+// Not served: the phone writes one object at a time.
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::QueueSetValuesByObjectList(IPortableDeviceValuesCollection *,
                                                                                IPortableDevicePropertiesBulkCallback *,
                                                                                GUID *context) noexcept {

@@ -220,6 +220,38 @@ TEST_F(PhoneBulk, LeavesOutObjectsThatAreGone) {
     EXPECT_EQ(callback_->Calls().back(), EndedWith(S_OK));
 }
 
+// A request by format takes the parent as level 0, as the platform's table for the DEVICE object says.
+TEST_F(PhoneBulk, ReadsObjectsOfAFormatBelowAParent) {
+    const ComPtr<IPortableDevicePropertiesBulk> bulk = Bulk();
+    const std::wstring music = *phone_->FindPath(L"\\Card\\Music");
+    const std::wstring a = *phone_->FindPath(L"\\Card\\Music\\a.mp3"), b = *phone_->FindPath(L"\\Card\\Music\\b.mp3");
+    struct Case {
+        GUID format;
+        std::wstring parent;
+        DWORD depth;
+        std::vector<std::wstring> objects;
+    };
+    for (const Case &c : {Case{wpd::WPD_OBJECT_FORMAT_ALL, music, 1, {music, a, b}},
+                          Case{wpd::MtpFormatGuid(0x3009), wpd::WPD_DEVICE_OBJECT_ID, 0xFFFFFFFF, {a, b}},
+                          Case{wpd::WPD_OBJECT_FORMAT_ALL, wpd::WPD_DEVICE_OBJECT_ID, 1, {wpd::WPD_DEVICE_OBJECT_ID, L"s10001"}},
+                          Case{wpd::WPD_OBJECT_FORMAT_ALL, L"", 1, {wpd::WPD_DEVICE_OBJECT_ID}}}) {
+        const ComPtr<RecordingCallback> callback = win::AdoptReference(RecordingCallback::Create());
+        GUID context = GUID_NULL;
+        ASSERT_EQ(bulk->QueueGetValuesByObjectFormat(c.format, c.parent.c_str(), c.depth,
+                                                     Keys({wpd::WPD_OBJECT_NAME}).Get(), callback.Get(), &context),
+                  S_OK);
+        ASSERT_EQ(bulk->Start(context), S_OK);
+        ASSERT_TRUE(callback->WaitForEnd());
+        std::vector<std::wstring> delivered;
+        for (const auto &object : callback->Objects()) delivered.push_back(object.first);
+        EXPECT_EQ(delivered, c.objects) << "below " << testing::PrintToString(c.parent) << " to depth " << c.depth;
+    }
+    GUID context = GUID_NULL;
+    EXPECT_EQ(bulk->QueueGetValuesByObjectFormat(wpd::WPD_OBJECT_FORMAT_ALL, L"o999", 1, nullptr, callback_.Get(),
+                                                 &context),
+              vphone::kObjectNotFound);
+}
+
 class PhoneWithoutBulk : public PhoneSession {
 protected:
     static vphone::PhoneProfile NoBulk() {
