@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fieldrec.h"
 #include "orvik.h"
 #include "support/phone_fixture.h"
+#include "win/unique_any.h"
 
 namespace {
 
@@ -231,6 +233,28 @@ TEST_P(MixedListings, BulkAndSingleReadsGiveTheSameRecords) {
     controls.FailEveryCall("IPortableDevicePropertiesBulkCallback::OnProgress", E_FAIL);
     EXPECT_EQ(Listing(L"\\Card\\Mixed"), listed);
     EXPECT_EQ(Log(), log);
+}
+
+// Another client deletes an entry after the listing queued its bulk read and before the phone serves
+// it: the phone leaves it out of the results, and the listing reads it on its own and goes on without it.
+TEST_P(MixedListings, AnEntryMissingFromTheBulkResultsIsReadOnItsOwn) {
+    if (!GetParam().bulkProperties) GTEST_SKIP() << "no bulk reads";
+    const std::wstring live = *phone_->FindPath(L"\\Card\\Mixed\\Live");
+    win::UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    phone_->Worker().Post([&] { WaitForSingleObject(release.get(), 10000); });  // holds the phone's thread
+    std::string listed;
+    std::thread host([&] { listed = Listing(L"\\Card\\Mixed"); });
+    for (int waited = 0; phone_->Controls().CallCount("IPortableDevicePropertiesBulk::Start") == 0 && waited < 10000;
+         ++waited) {
+        Sleep(1);
+    }
+    EXPECT_EQ(phone_->Delete(live, true), S_OK);
+    SetEvent(release.get());
+    host.join();
+    EXPECT_EQ(Names(listed).size(), GetParam().pathObjectIds ? 3u : 4u) << listed;
+    EXPECT_EQ(listed.find("Live"), std::string::npos) << listed;
+    EXPECT_TRUE(Logged("Object " + std::string(live.begin(), live.end()) + " is gone, left out of the listing"));
+    EXPECT_EQ(phone_->Controls().CallCount("IPortableDeviceProperties::GetValues"), 3u + 3u + 1u);
 }
 
 // Names that two children share: folders TwinA and TwinB both named Twin, and b.mp3 named a, so that
