@@ -1,8 +1,11 @@
 // The 31 exported functions. Handle and monitor calls run on the caller's thread; every other call
 // runs one operation of the device object on a worker thread (call_frame.h).
+#include <wrl/client.h>
+
 #include <new>
 
 #include "api/call_frame.h"
+#include "api/host_stream.h"
 #include "device/cwpd.h"
 #include "media/folder_list.h"
 #include "orvik.h"
@@ -10,6 +13,21 @@
 namespace {
 
 CWpd *AsDevice(void *handle) { return static_cast<CWpd *>(handle); }
+
+// A SyncML put or get with the host's stream as the worker may use it.
+template <class Transfer>
+WPD_ERROR RunStreamCall(void *handle, const char *comErrorLine, IStream *stream, Transfer transfer) {
+    HostStream hostStream(stream);
+    return RunWorkerCall(handle, comErrorLine, [&](CWpd &device) {
+        Microsoft::WRL::ComPtr<IStream> usable;
+        const HRESULT hr = hostStream.Take(usable);
+        if (FAILED(hr)) {
+            LogLine(1, "Passing the host's stream to the worker failed, hr = %08x", static_cast<unsigned>(hr));
+            return device.TranslateError(hr);
+        }
+        return transfer(device, usable.Get());
+    });
+}
 
 // Media calls run an operation of the device's CFolderList.
 template <class MediaOperation>
@@ -36,7 +54,10 @@ void *ORVIK_CALL WPD_InitializeEx(WPD_METHOD method, unsigned long) {
 
 void *ORVIK_CALL WPD_Initialize(unsigned long reserved) { return WPD_InitializeEx(WPD_METHOD_BASE, reserved); }
 
-void ORVIK_CALL WPD_Uninitialize(void *handle) { delete AsDevice(handle); }
+void ORVIK_CALL WPD_Uninitialize(void *handle) {
+    // A call still running on the handle destroys the object when it ends.
+    if (handle && AsDevice(handle)->Use().LetGo()) DestroyDevice(AsDevice(handle));
+}
 
 WPD_ERROR ORVIK_CALL WPD_Monitor_Set(void *handle, WPD_MONITOR_CALLBACK callback) {
     if (!handle) return WPD_ERROR_FAILED;
@@ -61,11 +82,12 @@ WPD_ERROR ORVIK_CALL WPD_Monitor_Stop(void *handle, WPD_MONITORED_EVENT event) {
 }
 
 WPD_ERROR ORVIK_CALL WPD_ConnectDevice(void *handle, char *deviceId, bool matchInstanceId, unsigned long) {
-    return RunWorkerCall(handle, nullptr, [&](CWpd &device) { return device.Connect(matchInstanceId, deviceId); });
+    return RunWorkerCall(handle, nullptr, CallKind::Exclusive,
+                         [&](CWpd &device) { return device.Connect(matchInstanceId, deviceId); });
 }
 
 WPD_ERROR ORVIK_CALL WPD_DisconnectDevice(void *handle) {
-    return RunWorkerCall(handle, nullptr, [](CWpd &device) { return device.Disconnect(); });
+    return RunWorkerCall(handle, nullptr, CallKind::Exclusive, [](CWpd &device) { return device.Disconnect(); });
 }
 
 WPD_ERROR ORVIK_CALL WPD_GetDeviceInfo(void *handle, WPD_DEVICE_INFO *info) {
@@ -116,14 +138,15 @@ WPD_ERROR ORVIK_CALL WPD_SyncMLCloseSession(void *handle) {
 
 WPD_ERROR ORVIK_CALL WPD_SyncMLPut(void *handle, WPD_SYNCML_MIME mime, IStream *stream, unsigned __int64 size,
                                    unsigned long timeoutMs, unsigned long) {
-    return RunWorkerCall(handle, "SyncMLPut COM error",
-                         [&](CWpd &device) { return device.SyncMLPut(mime, stream, size, timeoutMs); });
+    return RunStreamCall(handle, "SyncMLPut COM error", stream, [&](CWpd &device, IStream *usable) {
+        return device.SyncMLPut(mime, usable, size, timeoutMs);
+    });
 }
 
 WPD_ERROR ORVIK_CALL WPD_SyncMLGet(void *handle, WPD_SYNCML_MIME *mime, IStream *stream, unsigned __int64 *size,
                                    unsigned long timeoutMs, unsigned long) {
-    return RunWorkerCall(handle, "SyncMLGet COM error", [&](CWpd &device) {
-        return device.SyncMLGet(mime, stream, reinterpret_cast<unsigned long long *>(size), timeoutMs);
+    return RunStreamCall(handle, "SyncMLGet COM error", stream, [&](CWpd &device, IStream *usable) {
+        return device.SyncMLGet(mime, usable, reinterpret_cast<unsigned long long *>(size), timeoutMs);
     });
 }
 

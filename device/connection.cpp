@@ -19,8 +19,6 @@ using Microsoft::WRL::ComPtr;
 namespace {
 
 constexpr DWORD kPresentInterfaceDevices = DIGCF_PRESENT | DIGCF_ALLCLASSES | DIGCF_DEVICEINTERFACE;
-// Room for an interface path of 130 characters and its terminator after the size field.
-constexpr size_t kInterfaceDetailBytes = 266;
 
 // Copies an identifier into a path-sized buffer and upper-cases it; false when it does not fit.
 bool UpperCaseCopy(const wchar_t *text, wchar_t (&out)[kDevicePathChars]) {
@@ -61,44 +59,56 @@ bool DeviceCarriesId(HDEVINFO devices, SP_DEVINFO_DATA &device, bool matchInstan
     return false;
 }
 
+// The path of one interface, of whatever length the system gives: the detail record is sized by the
+// first call. Empty when it cannot be read.
+std::wstring InterfacePath(HDEVINFO devices, SP_DEVICE_INTERFACE_DATA &deviceInterface) {
+    DWORD bytes = 0;
+    SetupDiGetDeviceInterfaceDetailW(devices, &deviceInterface, nullptr, 0, &bytes, nullptr);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) return {};
+    // Whole records of the detail type keep its alignment.
+    const size_t records = (bytes + sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) - 1) / sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+    std::unique_ptr<SP_DEVICE_INTERFACE_DETAIL_DATA_W[]> detail(new (std::nothrow)
+                                                                    SP_DEVICE_INTERFACE_DETAIL_DATA_W[records]());
+    if (!detail) return {};
+    detail[0].cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+    if (!SetupDiGetDeviceInterfaceDetailW(devices, &deviceInterface, detail.get(), bytes, nullptr, nullptr)) return {};
+    return detail[0].DevicePath;
+}
+
+// The readable portable-device interface paths of one device node, in the system's order.
+std::vector<std::wstring> InterfacePaths(HDEVINFO devices, SP_DEVINFO_DATA &device) {
+    std::vector<std::wstring> paths;
+    SP_DEVICE_INTERFACE_DATA deviceInterface = {};
+    deviceInterface.cbSize = sizeof deviceInterface;
+    for (DWORD index = 0;
+         SetupDiEnumDeviceInterfaces(devices, &device, &wpd::GUID_DEVINTERFACE_WPD, index, &deviceInterface); ++index) {
+        std::wstring path = InterfacePath(devices, deviceInterface);
+        if (!path.empty()) paths.push_back(std::move(path));
+    }
+    return paths;
+}
+
 }  // namespace
 
-bool FindDeviceInterfaces(wchar_t (*paths)[kDevicePathChars], unsigned maxPaths, bool matchInstanceId,
-                          const char *deviceId) {
+std::vector<std::wstring> FindDeviceInterfaces(bool matchInstanceId, const char *deviceId) {
     wchar_t wideId[kDevicePathChars] = {};
-    if (!MultiByteToWideChar(CP_ACP, 0, deviceId, -1, wideId, kDevicePathChars)) return false;
+    if (!MultiByteToWideChar(CP_ACP, 0, deviceId, -1, wideId, kDevicePathChars)) return {};
     wchar_t target[kDevicePathChars];
-    if (!UpperCaseCopy(wideId, target)) return false;
+    if (!UpperCaseCopy(wideId, target)) return {};
 
     const win::UniqueDeviceInfoSet deviceSet(
         SetupDiGetClassDevsW(nullptr, nullptr, nullptr, kPresentInterfaceDevices));
-    if (!deviceSet) return false;
+    if (!deviceSet) return {};
     const HDEVINFO devices = deviceSet.get();
 
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof device;
-    bool matched = false;
-    for (DWORD index = 0; !matched && SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
-        matched = DeviceCarriesId(devices, device, matchInstanceId, target);
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
+        if (!DeviceCarriesId(devices, device, matchInstanceId, target)) continue;
+        std::vector<std::wstring> paths = InterfacePaths(devices, device);
+        if (!paths.empty()) return paths;
     }
-    if (!matched) return false;
-
-    unsigned stored = 0;
-    SP_DEVICE_INTERFACE_DATA deviceInterface = {};
-    deviceInterface.cbSize = sizeof deviceInterface;
-    for (DWORD index = 0; stored < maxPaths && SetupDiEnumDeviceInterfaces(devices, &device, &wpd::GUID_DEVINTERFACE_WPD,
-                                                                           index, &deviceInterface);
-         ++index) {
-        alignas(SP_DEVICE_INTERFACE_DETAIL_DATA_W) BYTE detailBytes[kInterfaceDetailBytes] = {};
-        auto *detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W *>(detailBytes);
-        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-        if (!SetupDiGetDeviceInterfaceDetailW(devices, &deviceInterface, detail, sizeof detailBytes, nullptr,
-                                              nullptr)) {
-            continue;
-        }
-        wcsncpy_s(paths[stored++], detail->DevicePath, _TRUNCATE);
-    }
-    return stored > 0;
+    return {};
 }
 
 HRESULT OpenPortableDevice(const wchar_t *pnpDeviceId, IPortableDevice **device) {
@@ -136,8 +146,8 @@ HRESULT OpenPortableDevice(const wchar_t *pnpDeviceId, IPortableDevice **device)
 
 WPD_ERROR CWpdBase::Connect(bool matchInstanceId, char *deviceId) {
     if (!deviceId) return WPD_ERROR_FAILED;
-    auto paths = std::make_unique<wchar_t[][kDevicePathChars]>(kMaxInterfacePaths);
-    if (!FindDeviceInterfaces(paths.get(), kMaxInterfacePaths, matchInstanceId, deviceId)) return WPD_ERROR_FAILED;
+    const std::vector<std::wstring> paths = FindDeviceInterfaces(matchInstanceId, deviceId);
+    if (paths.empty()) return WPD_ERROR_FAILED;
 
     ComPtr<IPortableDeviceManager> manager;
     HRESULT hr = CoCreateInstance(wpd::CLSID_PortableDeviceManager, nullptr, CLSCTX_INPROC_SERVER,
@@ -172,9 +182,9 @@ WPD_ERROR CWpdBase::Connect(bool matchInstanceId, char *deviceId) {
 
     // The last interface path that the manager lists wins.
     const wchar_t *match = nullptr;
-    for (unsigned slot = 0; slot < kMaxInterfacePaths && paths[slot][0]; ++slot) {
+    for (const std::wstring &path : paths) {
         for (DWORD i = 0; i < count; ++i) {
-            if (ids[i] && wcscmp(ids[i], paths[slot]) == 0) {
+            if (ids[i] && path == ids[i]) {
                 match = ids[i];
                 break;
             }
@@ -187,6 +197,10 @@ WPD_ERROR CWpdBase::Connect(bool matchInstanceId, char *deviceId) {
         hr = E_FAIL;
     } else if (!deviceRef_) {
         hr = OpenPortableDevice(match, deviceRef_.ReleaseAndGetAddressOf());
+        if (SUCCEEDED(hr)) {
+            hr = apartmentUsage_.Acquire();
+            if (FAILED(hr)) LogLine(1, "Keeping the multithreaded apartment failed, hr = %08x", static_cast<unsigned>(hr));
+        }
         if (FAILED(hr)) {
             LogLine(1, "Failed to open device, hr = %08x", static_cast<unsigned>(hr));
             deviceRef_.Reset();
@@ -203,5 +217,6 @@ WPD_ERROR CWpdBase::Connect(bool matchInstanceId, char *deviceId) {
 
 WPD_ERROR CWpdBase::Disconnect() {
     deviceRef_.Reset();
+    apartmentUsage_.Release();
     return WPD_ERROR_OK;
 }

@@ -3,15 +3,18 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "device/wpd_api.h"
 
 constexpr unsigned kDevicePathChars = 260;
-constexpr unsigned kMaxInterfacePaths = 32;
 
-// Fills paths with the portable-device interface paths of the present device that carries deviceId
-// (a hardware id, or with matchInstanceId the instance id; letters compared without case).
-bool FindDeviceInterfaces(wchar_t (*paths)[kDevicePathChars], unsigned maxPaths, bool matchInstanceId,
-                          const char *deviceId);
+// The portable-device interface paths, whole, of the first present device node that carries deviceId
+// (a hardware id, or with matchInstanceId the instance id; letters compared without case) and has
+// such an interface. A composite phone has several nodes with its hardware id, and its first often
+// has none. Empty when no node has one.
+std::vector<std::wstring> FindDeviceInterfaces(bool matchInstanceId, const char *deviceId);
 
 // Opens the device with Orvik's client information, read-only when full access is refused.
 HRESULT OpenPortableDevice(const wchar_t *pnpDeviceId, IPortableDevice **device);

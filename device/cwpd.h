@@ -13,6 +13,8 @@
 #include <set>
 #include <string>
 
+#include "device/handle_use.h"
+#include "device/mta_usage.h"
 #include "device/wpd_api.h"
 #include "extension/channel_responses.h"
 #include "orvik.h"
@@ -52,6 +54,11 @@ public:
     virtual void SetMonitorContext(void *context) = 0;
     virtual void *GetMonitorContext() = 0;
     virtual ~CWpd() = default;
+
+    HandleUse &Use() noexcept { return use_; }
+
+private:
+    HandleUse use_;
 };
 
 class CWpdBase : public CWpd {
@@ -96,6 +103,8 @@ private:
     WPD_MONITOR_CALLBACK monitorCallback_ = nullptr;
     bool monitorEnabled_ = false;
     void *monitorContext_ = nullptr;
+    // Held while connected; declared before the device, so that it goes after it.
+    MtaUsage apartmentUsage_;
     Microsoft::WRL::ComPtr<IPortableDevice> deviceRef_;
 };
 
@@ -157,6 +166,8 @@ public:
     CWpdZeph() = default;
     ~CWpdZeph() override;
 
+    WPD_ERROR Disconnect() override;
+
     WPD_ERROR GetDeviceTime(WPD_DEVICE_TIME *time) override;
     WPD_ERROR SetDeviceTime(WPD_DEVICE_TIME *time) override;
     WPD_ERROR SyncMLOpenSession(WPD_SYNCML_SERVICE service, unsigned long session) override;
@@ -186,6 +197,8 @@ private:
     // channel closes.
     void Subscribe();
     void Unsubscribe();
+    // The channels are over and the subscription goes, while the device it was made on is there.
+    void LeaveSessions();
     // The result of a SyncML put or request that sent: its completion, or WPD_ERROR_TIMEOUT.
     WPD_ERROR AwaitSyncMLCompletion(HRESULT sent, unsigned long timeoutMs);
 

@@ -1,10 +1,21 @@
 // What the AT and SyncML channels share: opening and closing a vendor channel with its session, the
-// event subscription, and what a device object with a session still open does when it goes.
+// event subscription, and what a device object with a session still open does when it is disconnected
+// or goes.
 #include "device/cwpd.h"
 #include "extension/vendor_operations.h"
 #include "extension/zeph_events.h"
 
-CWpdZeph::~CWpdZeph() {
+CWpdZeph::~CWpdZeph() { LeaveSessions(); }
+
+WPD_ERROR CWpdZeph::Disconnect() {
+    LeaveSessions();
+    return CWpdBase::Disconnect();
+}
+
+void CWpdZeph::LeaveSessions() {
+    // The phone keeps a channel open until it is told: left open, it would refuse every later client.
+    if (atOpen_) CloseChannelSession(ZEPH_ATChannel, ZEPH_ATCloseSession, atSession_);
+    if (syncmlOpen_) CloseChannelSession(ZEPH_SyncMLChannel, ZEPH_SyncMLCloseSession, syncmlSession_);
     atOpen_ = false;
     syncmlOpen_ = false;
     Unsubscribe();
@@ -42,8 +53,7 @@ void CWpdZeph::Subscribe() {
 
 void CWpdZeph::Unsubscribe() {
     if (!eventCallback_ || atOpen_ || syncmlOpen_) return;
-    // The platform may hold the callback longer than we do (after a disconnect nobody can unadvise):
-    // it must find no owner then.
+    // The platform may hold the callback longer than we do: it must find no owner then.
     eventCallback_->DropOwner();
     eventCallback_->Unsubscribe(GetDeviceRef()->Get());
     eventCallback_->Release();

@@ -8,9 +8,23 @@
  *   - MSVC C++ hosts bind to the MSVC-decorated C++ names, which the DLL exports as well.
  *
  * Threading: every call except the six handle and monitor calls runs on a worker thread of its own,
- * in the multithreaded COM apartment, while the calling thread keeps dispatching its window messages.
- * The library does not serialise calls on one handle for you, except the media calls (WPD_Media_*),
- * which take turns on a handle. The monitor callback runs on the worker thread.
+ * in the multithreaded COM apartment, while the calling thread keeps dispatching its window messages
+ * (a WM_QUIT it meets is posted again when the call returns). Any thread may call, a UI thread in a
+ * single-threaded apartment included; the library keeps the multithreaded apartment alive from
+ * connect to disconnect itself. The monitor callback runs on the worker thread.
+ *
+ * Calls made while a call on the same handle runs (from a window procedure during the pump, from
+ * another thread, or from the monitor callback):
+ *   - media calls (WPD_Media_*) take turns: one waits until the running one has ended;
+ *   - WPD_ConnectDevice and WPD_DisconnectDevice return WPD_ERROR_BUSY at once, nothing changed;
+ *   - any call on the handle from its own monitor callback returns WPD_ERROR_BUSY at once (it could
+ *     only wait for the call that waits for the callback); other handles may be called from there;
+ *   - WPD_Uninitialize returns at once: the running calls end early (a transfer stops as if cancelled,
+ *     leaving nothing partial, and the callback is not called again), and the handle goes when the
+ *     last of them has returned. Make no further call with the handle.
+ * A stream given to WPD_SyncMLPut or WPD_SyncMLGet is used from the worker through COM marshalling
+ * when the calling thread is in an apartment: an apartment-threaded stream works, served by the
+ * calling thread while it pumps.
  *
  * Who frees what:
  *   - the text of WPD_Media_GetFolderListing comes from fieldrec.dll: release it with FieldrecFree

@@ -44,6 +44,8 @@ ProgressReport::ProgressReport(CWpd &device, unsigned long long totalSize) : dev
 }
 
 bool ProgressReport::Cancelled(unsigned long long moved) {
+    // A handle the host has let go of stops its transfers: nobody waits for them any more.
+    if (device_.Use().HostLetGo()) return true;
     const WPD_MONITOR_CALLBACK callback = device_.GetMonitorCallback();
     if (!callback || !device_.IsMonitorEnabled()) return false;
     record_.percent = ProgressPercent(moved, record_.totalSize);

@@ -67,19 +67,22 @@ printf 'MIDlet-Name: Demo\n' >"$work/demo.jad"
 head -c 20000 /dev/urandom >"$work/demo.jar"
 remote='\Card\Music\Démo – Ærø.mp3'
 
-# The virtual phone keeps what a host writes for that host process: the writes and the reads that
-# check them go to one orvik-cli run, as commands separated by ';'.
-put_and_compare() {
-    cli put "$(winpath "$work/demo.bin")" "$remote" --replace ';' get "$remote" "$(winpath "$work/back.bin")" \
-        ';' ls '\Card\Music' &&
+# The phone keeps what a host gives it: every command below is a process of its own, and a later
+# one finds what an earlier one wrote.
+reset_phone() { "$build/wine-run.sh" "$build/virtualphone/bin/vphone-install.exe" reset sample; }
+put_then_compare() {
+    cli put "$(winpath "$work/demo.bin")" "$remote" --replace || return 1
+    cli ls '\Card\Music' | tee "$work/listing.txt"
+    grep -qF "${remote##*\\}" "$work/listing.txt" || { echo "the next command does not list it"; return 1; }
+    cli get "$remote" "$(winpath "$work/back.bin")" &&
         cmp "$work/demo.bin" "$work/back.bin" && echo "cmp: the copy read back is identical, byte for byte"
 }
 missing_folder() { ! cli ls '\Card\Nowhere'; }
 playlist_round_trip() {
-    cli playlist put '\Card\Music\Demo mix.pla' "$(winpath "$work/mix.txt")" --replace \
-        ';' playlist get '\Card\Music\Demo mix.pla'
+    cli playlist put '\Card\Music\Demo mix.pla' "$(winpath "$work/mix.txt")" --replace &&
+        cli playlist get '\Card\Music\Demo mix.pla'
 }
-clock() { cli time get ';' time set '2009-06-01 12:34:56'; }
+clock() { cli time set '2009-06-01 12:34:56' && cli time get; }
 syncml_exchange() {
     cli syncml put "$(winpath "$work/package.xml")" --type 1 --reply "$(winpath "$work/reply.xml")"
 }
@@ -107,24 +110,28 @@ unplug_during_copy() {
         echo "plugged in again: nothing of the copy is on the phone"
 }
 put_and_delete() {
-    cli put "$(winpath "$work/demo.bin")" '\Card\Music\Delete me.mp3' ';' rm '\Card\Music\Delete me.mp3'
+    cli put "$(winpath "$work/demo.bin")" '\Card\Music\Delete me.mp3' && cli rm '\Card\Music\Delete me.mp3' &&
+        cli ls '\Card\Music' >"$work/after.txt" || return 1
+    if grep -qF 'Delete me.mp3' "$work/after.txt"; then echo "the next listing still shows it"; return 1; fi
+    echo "ls: the next listing shows it no more"
 }
 
+step "The phone put back to its description" reset_phone
 step "The portable devices present" cli devices
 step "Who the phone is" cli info
 step "Storage sizes" cli df
 step "The storages" cli ls
 step "Music on the card" cli ls '\Card\Music'
 step "A missing folder is refused" missing_folder
-step "A file to the phone and back, compared byte for byte" put_and_compare
-step "A playlist written and read back" playlist_round_trip
-step "The phone's clock, read and set" clock
+step "A file to the phone; the next commands list it and read it back" put_then_compare
+step "A playlist written, then read back by the next command" playlist_round_trip
+step "The phone's clock, set, then read by the next command" clock
 step "An AT exchange" cli at ATI AT+CGMI
 step "A SyncML exchange" syncml_exchange
 step "An application installed" cli install "$(winpath "$work/demo.jad")" "$(winpath "$work/demo.jar")" \
     --to '\Phone memory\Demo.jad' '\Phone memory\Demo.jar'
 step "A copy the cable is pulled from" unplug_during_copy
-step "A file put, then deleted" put_and_delete
+step "A file put, then deleted, then gone from the listing" put_and_delete
 
 echo
 if [ ${#failures[@]} -eq 0 ]; then

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "log/log_line.h"
+#include "orvik.h"
 #include "support/log_collector.h"
 #include "win/unique_any.h"
 
@@ -100,6 +101,26 @@ TEST(Log, ConcurrentFirstLinesAllArriveWithOneTag) {
     for (const std::string &line : lines) EXPECT_EQ(line.substr(0, line.find('>')), lines[0].substr(0, lines[0].find('>')));
 }
 
+// A viewer whose thread is suspended costs the first line a short time-out; the calls go on, and
+// their lines are dropped for a while.
+TEST(Log, ASuspendedViewerHoldsNoCall) {
+    LogCollector viewer;
+    Child child(ThisProgram(), "suspended");
+    child.AwaitDone(0);
+    win::UniqueHandle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, viewer.ThreadId()));
+    ASSERT_TRUE(thread);
+    ASSERT_NE(SuspendThread(thread.get()), static_cast<DWORD>(-1));
+    child.Go(0);
+    child.AwaitDone(1);  // twenty calls that each logged a line have returned
+    ResumeThread(thread.get());
+    EXPECT_EQ(child.Finish(), 0u);
+    // The line that timed out may still arrive once the viewer wakes; none after it did.
+    const std::vector<std::string> messages = MessagesOf(viewer);
+    ASSERT_GE(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "first");
+    EXPECT_LE(messages.size(), 2u);
+}
+
 // The tag is the host executable's last-write date (UTC) in the user's short-date format.
 TEST(Log, TagIsTheExecutablesDate) {
     wchar_t folder[MAX_PATH] = {};
@@ -162,6 +183,16 @@ int RunChild(const std::string &scenario, const ChildSteps &steps) {
         std::vector<std::thread> threads;
         for (int i = 0; i < 16; ++i) threads.emplace_back([i] { LogLine(1, "thread %d", i); });
         for (std::thread &thread : threads) thread.join();
+    } else if (scenario == "suspended") {
+        LogLine(1, "first");
+        steps.Done(0);
+        steps.AwaitGo(0);
+        void *handle = WPD_Initialize(0);
+        WPD_DEVICE_INFO info = {};
+        info.cbSize = sizeof info;
+        for (int call = 0; call < 20; ++call) WPD_GetDeviceInfo(handle, &info);  // not connected: logs
+        WPD_Uninitialize(handle);
+        steps.Done(1);
     } else if (scenario == "tag") {
         LogLine(1, "hello");
     } else {

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <cfgmgr32.h>
+#include <setupapi.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "support/phone_fixture.h"
+#include "virtualphone/extension/vendor_phone.h"
+#include "win/unique_any.h"
 
 namespace orvik_test {
 namespace {
@@ -144,6 +150,110 @@ TEST(ConnectWithoutPlatform, MissingManagerClassIsLoggedAndFails) {
     EXPECT_EQ(WPD_ConnectDevice(handle, nullptr, false, 0), WPD_ERROR_FAILED);
     WPD_Uninitialize(handle);
     EXPECT_EQ(vphone::install::UninstallDevice(kTestInstanceId), S_OK);
+}
+
+// How phones of today present themselves: a composite phone whose first node with the hardware id has
+// no portable-device interface (it is found before the node that has one), and an interface path of
+// 200 characters.
+struct Presentation {
+    const char *name;
+    std::wstring instanceId;
+    std::wstring parentInstanceId = {};  // empty: no composite parent
+};
+
+void PrintTo(const Presentation &p, std::ostream *out) { *out << p.name; }
+
+class PresentedAs : public Connect, public testing::WithParamInterface<Presentation> {
+protected:
+    std::shared_ptr<vphone::Phone> MakePhone() override {
+        return StandardPhone().InstanceId(GetParam().instanceId).Build();
+    }
+    void SetUp() override {
+        if (!GetParam().parentInstanceId.empty()) {
+            ASSERT_EQ(vphone::install::InstallCompositeParent(GetParam().parentInstanceId, {L"USB\\VID_0FCE&PID_7E57"}),
+                      S_OK);
+        }
+        Connect::SetUp();
+    }
+    void TearDown() override {
+        Connect::TearDown();
+        if (!GetParam().parentInstanceId.empty()) {
+            EXPECT_EQ(vphone::install::UninstallDevice(GetParam().parentInstanceId), S_OK);
+        }
+    }
+};
+
+// The instance id of the first present node that carries the hardware id, as the library meets it.
+std::wstring FirstNodeWithTestHardwareId() {
+    const win::UniqueDeviceInfoSet set(
+        SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES | DIGCF_DEVICEINTERFACE));
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set.get(), index, &device); ++index) {
+        wchar_t ids[512] = {};
+        wchar_t instanceId[MAX_DEVICE_ID_LEN] = {};
+        if (SetupDiGetDeviceRegistryPropertyW(set.get(), &device, SPDRP_HARDWAREID, nullptr,
+                                              reinterpret_cast<BYTE *>(ids), sizeof ids - 4, nullptr) &&
+            _wcsicmp(ids, L"USB\\VID_0FCE&PID_7E57") == 0 &&
+            SetupDiGetDeviceInstanceIdW(set.get(), &device, instanceId, MAX_DEVICE_ID_LEN, nullptr)) {
+            return instanceId;
+        }
+    }
+    return {};
+}
+
+TEST_P(PresentedAs, ConnectsByHardwareAndInstanceId) {
+    if (GetParam().parentInstanceId.empty()) {
+        EXPECT_EQ(phone_->InterfacePath().size(), 200u);
+    } else {
+        ASSERT_EQ(FirstNodeWithTestHardwareId(), GetParam().parentInstanceId) << "the parent must come first";
+    }
+    EXPECT_EQ(ConnectWith(kTestHardwareId, false), WPD_ERROR_OK);
+    std::string instanceId(GetParam().instanceId.begin(), GetParam().instanceId.end());
+    EXPECT_EQ(ConnectWith(instanceId, true), WPD_ERROR_OK);
+    EXPECT_EQ(Opens(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Phones, PresentedAs,
+    testing::Values(Presentation{"LongInterfacePath", L"USB\\VID_0FCE&PID_7E57\\" + std::wstring(135, L'7')},
+                    Presentation{"CompositeDevice", L"USB\\VID_0FCE&PID_7E57&MI_00\\6&1A2B3C4D&0&0000",
+                                 L"USB\\VID_0FCE&PID_7E57\\COMPOSITE01"}),
+    [](const testing::TestParamInfo<Presentation> &info) { return std::string(info.param.name); });
+
+class VendorConnect : public Connect {
+protected:
+    std::shared_ptr<vphone::Phone> MakePhone() override {
+        auto phone = StandardPhone().Build();
+        vendor_ = &vphone::AttachVendorExtension(*phone);
+        return phone;
+    }
+    vphone::VendorPhone *vendor_ = nullptr;
+};
+
+// An open session is ended (its close, then its channel's) and its event registration undone on the
+// device it was made on, before the device goes: by a disconnect (here with an AT session), and by an
+// uninitialize without one (SyncML).
+TEST_F(VendorConnect, SessionsEventRegistrationIsUndoneBeforeTheDeviceGoes) {
+    for (bool disconnect : {true, false}) {
+        void *handle = ConnectedHandle(WPD_METHOD_ZEPH);
+        ASSERT_EQ(disconnect ? WPD_ATOpenSession(handle, 5, 0)
+                             : WPD_SyncMLOpenSession(handle, WPD_SYNCML_SERVICE_DATA_SYNC, 6, 0),
+                  WPD_ERROR_OK);
+        phone_->Controls().ClearTranscript();
+        if (disconnect) {
+            EXPECT_EQ(WPD_DisconnectDevice(handle), WPD_ERROR_OK);
+        } else {
+            WPD_Uninitialize(handle);
+            handles_.pop_back();
+        }
+        std::vector<std::string> calls;
+        for (const auto &entry : phone_->Controls().Transcript()) calls.push_back(entry.method);
+        EXPECT_EQ(calls, (Strings{"IPortableDevice::SendCommand", "IPortableDevice::SendCommand", "IPortableDevice::Unadvise"}))
+            << (disconnect ? "disconnect" : "uninitialize");
+        EXPECT_EQ(phone_->Events().Count(), 0u);
+    }
+    vendor_->WaitForEvents();  // the completion of the SyncML session's close, which reaches nobody
 }
 
 TEST_F(Connect, UninitializeReleasesTheOpenedDevice) {

@@ -43,7 +43,6 @@ TEST_F(VendorEvents, AHandleThatGoesUnsubscribesAndLeavesNoOwnerToAKeptCallback)
     phone_->Controls().KeepSubscriptionsOnRelease(true);
     char id[64];
     strcpy_s(id, kTestHardwareId);
-    // A handle that goes leaves its channel open on the phone: each round takes a channel of its own.
     const auto openAndDestroy = [&](auto open) {
         void *handle = WPD_InitializeEx(WPD_METHOD_ZEPH, 0);
         EXPECT_EQ(WPD_ConnectDevice(handle, id, false, 0), WPD_ERROR_OK);
@@ -57,6 +56,7 @@ TEST_F(VendorEvents, AHandleThatGoesUnsubscribesAndLeavesNoOwnerToAKeptCallback)
     openAndDestroy(
         [](void *handle) { return WPD_SyncMLOpenSession(handle, WPD_SYNCML_SERVICE_DATA_SYNC, kSyncMLSession, 0); });
     ASSERT_EQ(phone_->Events().Count(), 1u);
+    vendor_->WaitForEvents();  // the completion of the session's close
     ClearLog();
     vendor_->RaiseVendorEvent(0, {kAtSession, wpd::PTP_RC_OK});
     vendor_->RaiseVendorEvent(1, {kSyncMLSession, 0, wpd::PTP_RC_OK});
@@ -65,12 +65,35 @@ TEST_F(VendorEvents, AHandleThatGoesUnsubscribesAndLeavesNoOwnerToAKeptCallback)
     EXPECT_TRUE(ExchangesOf(VendorOperation::ATRead).empty());
 }
 
-TEST_F(VendorEvents, ClosingAfterDisconnectReachesNothing) {
-    void *handle = ConnectedHandle(WPD_METHOD_ZEPH);
-    ASSERT_EQ(WPD_ATOpenSession(handle, 1, 0), WPD_ERROR_OK);
-    ASSERT_EQ(WPD_DisconnectDevice(handle), WPD_ERROR_OK);
-    EXPECT_EQ(WPD_ATCloseSession(handle), WPD_ERROR_FAILED);
-    EXPECT_EQ(phone_->Events().Count(), 0u);
+// A handle that lets go of the phone with sessions open ends them there, so the next client can open
+// its own; a close after the disconnect reaches nothing.
+TEST_F(VendorEvents, LettingGoEndsTheSessionsOnThePhone) {
+    const std::pair<const char *, WPD_ERROR (*)(void *)> ways[] = {
+        {"disconnect", [](void *handle) { return WPD_DisconnectDevice(handle); }},
+        {"uninitialize", [](void *handle) { return WPD_Uninitialize(handle), WPD_ERROR_OK; }},
+    };
+    char id[64];
+    strcpy_s(id, kTestHardwareId);
+    for (const auto &[way, letGo] : ways) {
+        void *handle = WPD_InitializeEx(WPD_METHOD_ZEPH, 0);
+        ASSERT_EQ(WPD_ConnectDevice(handle, id, false, 0), WPD_ERROR_OK) << way;
+        ASSERT_EQ(WPD_ATOpenSession(handle, kAtSession, 0), WPD_ERROR_OK) << way;
+        ASSERT_EQ(WPD_SyncMLOpenSession(handle, WPD_SYNCML_SERVICE_DATA_SYNC, kSyncMLSession, 0), WPD_ERROR_OK) << way;
+        ASSERT_EQ(letGo(handle), WPD_ERROR_OK) << way;
+        if (std::string(way) == "disconnect") {
+            EXPECT_EQ(WPD_ATCloseSession(handle), WPD_ERROR_FAILED);
+            WPD_Uninitialize(handle);
+        }
+        EXPECT_EQ(phone_->Events().Count(), 0u) << way;
+
+        void *next = ConnectedHandle(WPD_METHOD_ZEPH);
+        EXPECT_EQ(WPD_ATOpenSession(next, kAtSession, 0), WPD_ERROR_OK) << way;
+        EXPECT_EQ(WPD_SyncMLOpenSession(next, WPD_SYNCML_SERVICE_DATA_SYNC, kSyncMLSession, 0), WPD_ERROR_OK) << way;
+        EXPECT_EQ(WPD_ATCloseSession(next), WPD_ERROR_OK);
+        EXPECT_EQ(WPD_SyncMLCloseSession(next), WPD_ERROR_OK);
+    }
+    EXPECT_EQ(ExchangesOf(VendorOperation::ATCloseSession).size(), 4u);
+    EXPECT_EQ(ExchangesOf(VendorOperation::CloseChannel).size(), 8u) << "each channel closed, both times";
 }
 
 using VendorInstall = VendorTest;

@@ -28,13 +28,24 @@ struct LiveObject {
     ~LiveObject() { --liveObjects; }
 };
 
+// A text answer: null on failure, a BSTR of text otherwise.
+HRESULT Answer(HRESULT result, const std::wstring &text, BSTR *out) {
+    *out = nullptr;
+    if (FAILED(result)) return result;
+    *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
 class FakeDevice final : public win::ComObject<FakeDevice, IWMPSyncDevice> {
 public:
     HRESULT STDMETHODCALLTYPE get_friendlyName(BSTR *name) noexcept override {
-        *name = nullptr;
-        if (FAILED(device_.nameResult)) return device_.nameResult;
-        *name = SysAllocStringLen(device_.name.data(), static_cast<UINT>(device_.name.size()));
-        return *name ? S_OK : E_OUTOFMEMORY;
+        return Answer(S_OK, device_.friendlyName, name);
+    }
+    HRESULT STDMETHODCALLTYPE get_deviceName(BSTR *name) noexcept override {
+        return Answer(device_.deviceNameResult, device_.deviceName, name);
+    }
+    HRESULT STDMETHODCALLTYPE get_deviceId(BSTR *id) noexcept override {
+        return Answer(device_.idResult, device_.id, id);
     }
     HRESULT STDMETHODCALLTYPE get_syncState(WMPSyncState *state) noexcept override {
         if (FAILED(device_.stateResult)) return device_.stateResult;
@@ -42,8 +53,6 @@ public:
         return S_OK;
     }
     NOT_IMPLEMENTED(put_friendlyName, BSTR)
-    NOT_IMPLEMENTED(get_deviceName, BSTR *)
-    NOT_IMPLEMENTED(get_deviceId, BSTR *)
     NOT_IMPLEMENTED(get_partnershipIndex, LONG *)
     NOT_IMPLEMENTED(get_connected, VARIANT_BOOL *)
     NOT_IMPLEMENTED(get_status, WMPDeviceStatus *)

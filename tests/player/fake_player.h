@@ -17,10 +17,13 @@ namespace orvik_test {
 struct FakePlayerState;
 
 struct FakeSyncDevice {
-    std::wstring name;
+    std::wstring id = {};            // the device's serial number
+    std::wstring deviceName = {};    // as the system shows it
+    std::wstring friendlyName = {};  // as the user named it in the player
     WMPSyncState state = wmpssUnknown;
     HRESULT getDeviceResult = S_OK;  // a failure here makes getDevice fail for this index
-    HRESULT nameResult = S_OK;
+    HRESULT idResult = S_OK;
+    HRESULT deviceNameResult = S_OK;
     HRESULT stateResult = S_OK;
 };
 

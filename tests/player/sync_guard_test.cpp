@@ -1,5 +1,5 @@
-// The media player guard, asking a fake player control registered in this process under the player's
-// CLSID, or Wine's own control.
+// The media player guard, asking a fake player control registered in this apartment under the
+// player's CLSID, or Wine's own control.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "media/folder_list.h"
+#include "player/player_check.h"
 #include "player/fake_player.h"
 #include "player/unique_bstr.h"
 #include "support/log_collector.h"
@@ -18,22 +18,19 @@ using orvik_test::FakePlayerRegistration;
 using orvik_test::FakePlayerSetup;
 using orvik_test::FakeSyncDevice;
 
-constexpr wchar_t kPhone[] = L"Phone X";
+const PlayerPhone kPhone = {L"SN-0042", L"Phone X"};
 const std::string kSynchronizing = "Device is synchronizing, aborting file operation";
 
-// The guard runs on the worker threads of the exports, which are in the multithreaded apartment.
+// The check runs in a single-threaded apartment, where the player control lives.
 class PlayerGuardTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
         orvik_test::TestLog().Clear();
-        media_.SetFriendlyName(kPhone);
     }
     void TearDown() override { CoUninitialize(); }
 
     static std::vector<std::string> Logged() { return orvik_test::TestLog().Messages(); }
-
-    CFolderList media_{nullptr};
 };
 
 struct GuardCase {
@@ -41,6 +38,7 @@ struct GuardCase {
     FakePlayerSetup player;
     BOOL synchronizing;
     std::vector<std::string> logged;
+    PlayerPhone phone = kPhone;
 };
 
 void PrintTo(const GuardCase &c, std::ostream *out) { *out << c.name; }
@@ -52,63 +50,91 @@ TEST_P(PlayerGuardDecisionTest, AnswersFromThePlayersDevicesAndReleasesThem) {
     {
         FakePlayerRegistration player(c.player);
         ASSERT_TRUE(player.Registered());
-        EXPECT_EQ(media_.IsDeviceSynchronizing(), c.synchronizing);
+        EXPECT_EQ(PlayerSynchronizes(c.phone), c.synchronizing);
     }
     EXPECT_EQ(Logged(), c.logged);
     EXPECT_EQ(FakePlayerRegistration::LiveObjects(), 0) << "fake controls or devices left alive";
 }
 
-FakeSyncDevice Device(const wchar_t *name, WMPSyncState state) { return {.name = name, .state = state}; }
+// A device as the player lists it; the friendly name is the user's own, here different from both.
+FakeSyncDevice Device(const wchar_t *id, const wchar_t *deviceName, WMPSyncState state) {
+    return {.id = id, .deviceName = deviceName, .friendlyName = L"My music", .state = state};
+}
+FakeSyncDevice Phone(WMPSyncState state) { return Device(L"SN-0042", L"Phone X", state); }
+
+const std::string kNoIdRead = "get_deviceId failed on device #0, hr = c00d118d";
+const std::string kNoNameRead = "get_deviceName failed on device #0, hr = c00d118d";
+const std::string kCannotTell = "Cannot tell whether device #0 is the phone";
 
 const GuardCase kGuardCases[] = {
     {"SecondOfThreeIsThePhoneSynchronizing",
-     {.devices = {Device(L"Music Box", wmpssStopped), Device(kPhone, wmpssSynchronizing),
-                  Device(L"Car Radio", wmpssSynchronizing)}},
+     {.devices = {Device(L"SN-1", L"Music Box", wmpssStopped), Phone(wmpssSynchronizing),
+                  Device(L"SN-2", L"Car Radio", wmpssSynchronizing)}},
      TRUE,
      {kSynchronizing}},
     {"PhoneStopped",
-     {.devices = {Device(L"Music Box", wmpssSynchronizing), Device(kPhone, wmpssStopped),
-                  Device(L"Car Radio", wmpssSynchronizing)}},
+     {.devices = {Device(L"SN-1", L"Music Box", wmpssSynchronizing), Phone(wmpssStopped)}},
      FALSE,
      {}},
-    {"PhoneEstimating",
-     {.devices = {Device(L"Music Box", wmpssSynchronizing), Device(kPhone, wmpssEstimating),
-                  Device(L"Car Radio", wmpssSynchronizing)}},
-     FALSE,
-     {}},
-    {"PhoneStateUnknown", {.devices = {Device(kPhone, wmpssUnknown)}}, FALSE, {}},
-    {"NameDiffersInCaseOnly", {.devices = {Device(L"phone x", wmpssSynchronizing)}}, FALSE, {}},
-    {"NameStartsWithThePhones", {.devices = {Device(L"Phone X2", wmpssSynchronizing)}}, FALSE, {}},
-    {"NameIsAPrefixOfThePhones", {.devices = {Device(L"Phone", wmpssSynchronizing)}}, FALSE, {}},
+    // Estimating comes right before synchronising: the phone is about to be written.
+    {"PhoneEstimating", {.devices = {Phone(wmpssEstimating)}}, TRUE, {kSynchronizing}},
+    {"PhoneStateUnknown", {.devices = {Phone(wmpssUnknown)}}, FALSE, {}},
     {"NoDevices", {}, FALSE, {}},
-    {"FirstNamesakeDecides",
-     {.devices = {Device(kPhone, wmpssStopped), Device(kPhone, wmpssSynchronizing)}},
+    // The id decides: a device of another serial number is not the phone, whatever its names.
+    {"SameNamesOtherId", {.devices = {Device(L"SN-9", L"Phone X", wmpssSynchronizing)}}, FALSE, {}},
+    // The user may rename the phone in the player: the friendly name never decides.
+    {"RenamedInThePlayer",
+     {.devices = {{.id = L"SN-0042", .deviceName = L"Phone X", .friendlyName = L"Anna's phone",
+                   .state = wmpssSynchronizing}}},
+     TRUE,
+     {kSynchronizing}},
+    {"FriendlyNameOfAnotherDeviceIsThePhones",
+     {.devices = {{.id = L"SN-9", .deviceName = L"Car Radio", .friendlyName = L"Phone X",
+                   .state = wmpssSynchronizing}}},
      FALSE,
      {}},
+    // Without an id on either side, the device name decides, exactly and case-sensitively.
+    {"DeviceWithoutIdByName", {.devices = {Device(L"", L"Phone X", wmpssSynchronizing)}}, TRUE, {kSynchronizing}},
+    {"DeviceWithoutIdOtherName", {.devices = {Device(L"", L"phone x", wmpssSynchronizing)}}, FALSE, {}},
+    {"PhoneWithoutSerialByName",
+     {.devices = {Device(L"SN-1", L"Phone X", wmpssSynchronizing)}},
+     TRUE,
+     {kSynchronizing},
+     {L"", L"Phone X"}},
+    {"IdUnreadableByName",
+     {.devices = {{.id = L"SN-9", .deviceName = L"Phone X", .state = wmpssSynchronizing,
+                   .idResult = static_cast<HRESULT>(0xC00D118D)}}},
+     TRUE,
+     {kNoIdRead, kSynchronizing}},
+    // Neither read: the device may be the phone, and a sync of it must not be missed.
+    {"CannotTellAndSynchronizing",
+     {.devices = {{.state = wmpssSynchronizing, .idResult = static_cast<HRESULT>(0xC00D118D),
+                   .deviceNameResult = static_cast<HRESULT>(0xC00D118D)}}},
+     TRUE,
+     {kNoIdRead, kNoNameRead, kCannotTell, kSynchronizing}},
+    {"CannotTellAndStopped",
+     {.devices = {{.state = wmpssStopped, .idResult = static_cast<HRESULT>(0xC00D118D),
+                   .deviceNameResult = static_cast<HRESULT>(0xC00D118D)}}},
+     FALSE,
+     {kNoIdRead, kNoNameRead, kCannotTell}},
     {"DeviceThatCannotBeHadIsSkipped",
-     {.devices = {{.name = L"Gone", .getDeviceResult = E_FAIL}, Device(kPhone, wmpssSynchronizing)}},
+     {.devices = {{.getDeviceResult = E_FAIL}, Phone(wmpssSynchronizing)}},
      TRUE,
      {"getDevice failed on device #0, hr = 80004005", kSynchronizing}},
-    {"DeviceWithoutNameIsSkipped",
-     {.devices = {Device(L"Music Box", wmpssStopped),
-                  {.name = kPhone, .state = wmpssSynchronizing, .nameResult = E_ACCESSDENIED},
-                  Device(kPhone, wmpssSynchronizing)}},
-     TRUE,
-     {"get_friendlyName failed on device #1, hr = 80070005", kSynchronizing}},
     {"PhoneStateUnreadable",
-     {.devices = {{.name = kPhone, .state = wmpssSynchronizing, .stateResult = E_FAIL}}},
+     {.devices = {{.id = L"SN-0042", .state = wmpssSynchronizing, .stateResult = E_FAIL}}},
      FALSE,
      {"get_syncState failed, hr = 80004005"}},
     {"DeviceCountUnreadable",
-     {.deviceCountResult = static_cast<HRESULT>(0xC00D118D), .devices = {Device(kPhone, wmpssSynchronizing)}},
+     {.deviceCountResult = static_cast<HRESULT>(0xC00D118D), .devices = {Phone(wmpssSynchronizing)}},
      FALSE,
      {"get_deviceCount failed, hr = c00d118d"}},
     {"NoSyncServices",
-     {.hasSyncServices = false, .devices = {Device(kPhone, wmpssSynchronizing)}},
+     {.hasSyncServices = false, .devices = {Phone(wmpssSynchronizing)}},
      FALSE,
      {"QueryInterface on IWMPSyncServices failed, hr = 80004002"}},
     {"ControlCannotBeCreated",
-     {.creationFails = true, .devices = {Device(kPhone, wmpssSynchronizing)}},
+     {.creationFails = true, .devices = {Phone(wmpssSynchronizing)}},
      FALSE,
      {"Creating the player interface failed"}},
 };
@@ -117,9 +143,9 @@ INSTANTIATE_TEST_SUITE_P(Player, PlayerGuardDecisionTest, testing::ValuesIn(kGua
                          [](const testing::TestParamInfo<GuardCase> &info) { return std::string(info.param.name); });
 
 TEST_F(PlayerGuardTest, ControlReachesOurRemoteHostThroughItsSiteInAHiddenWindowOfThisThread) {
-    FakePlayerRegistration player({.devices = {Device(kPhone, wmpssStopped)}});
+    FakePlayerRegistration player({.devices = {Phone(wmpssStopped)}});
     ASSERT_TRUE(player.Registered());
-    EXPECT_FALSE(media_.IsDeviceSynchronizing());
+    EXPECT_FALSE(PlayerSynchronizes(kPhone));
 
     const auto &record = player.Record();
     ASSERT_TRUE(record.remoteHost) << "the client site's services gave no IWMPRemoteMediaServices";
@@ -139,9 +165,9 @@ TEST_F(PlayerGuardTest, ControlReachesOurRemoteHostThroughItsSiteInAHiddenWindow
 // The control is closed and let go, the window destroyed, and the site and the remote host, which the
 // fake keeps for the test, are held by nothing else.
 TEST_F(PlayerGuardTest, CheckLeavesNothingBehind) {
-    FakePlayerRegistration player({.devices = {Device(kPhone, wmpssSynchronizing)}});
+    FakePlayerRegistration player({.devices = {Phone(wmpssSynchronizing)}});
     ASSERT_TRUE(player.Registered());
-    EXPECT_TRUE(media_.IsDeviceSynchronizing());
+    EXPECT_TRUE(PlayerSynchronizes(kPhone));
 
     const auto &record = player.Record();
     EXPECT_EQ(FakePlayerRegistration::LiveObjects(), 0);
@@ -153,7 +179,16 @@ TEST_F(PlayerGuardTest, CheckLeavesNothingBehind) {
 }
 
 TEST_F(PlayerGuardTest, WinesOwnControlHasNoSyncServices) {
-    EXPECT_FALSE(media_.IsDeviceSynchronizing());
+    EXPECT_FALSE(PlayerSynchronizes(kPhone));
+    EXPECT_EQ(Logged(), std::vector<std::string>{"QueryInterface on IWMPSyncServices failed, hr = 80004002"});
+}
+
+// The exports' worker is in the multithreaded apartment: the check goes to an apartment of its own,
+// where this apartment's fake is not registered and Wine's control answers.
+TEST_F(PlayerGuardTest, CheckFromAnyThreadRunsInAnApartmentOfItsOwn) {
+    FakePlayerRegistration player({.devices = {Phone(wmpssSynchronizing)}});
+    ASSERT_TRUE(player.Registered());
+    EXPECT_FALSE(PlayerSynchronizesFromOwnApartment(kPhone));
     EXPECT_EQ(Logged(), std::vector<std::string>{"QueryInterface on IWMPSyncServices failed, hr = 80004002"});
 }
 

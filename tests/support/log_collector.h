@@ -24,6 +24,7 @@ public:
     std::vector<std::string> Messages() const;
     void Clear();
     HWND Window() const { return window_; }
+    DWORD ThreadId() const { return threadId_; }
     // True when every record so far counted a terminating NUL in its size.
     bool AllRecordsCountedTheirNul() const;
 

@@ -1,6 +1,7 @@
 #include "support/phone_fixture.h"
 
 #include "virtualphone/install/device_install.h"
+#include "virtualphone/platform/object_apartment.h"
 
 namespace orvik_test {
 
@@ -35,6 +36,7 @@ void PhoneTest::SetUp() {
     ASSERT_EQ(phones_->Register(), S_OK);
     ASSERT_EQ(memory_.Register(), S_OK);
     registeredObjects_ = phones_->LiveObjects();  // the registered class objects themselves
+    apartmentViolations_ = vphone::ApartmentViolations();
     ClearLog();
 }
 
@@ -45,6 +47,7 @@ void PhoneTest::TearDown() {
     if (phones_) {
         EXPECT_EQ(phones_->LiveObjects(), registeredObjects_) << "COM objects of the phone still referenced";
         EXPECT_EQ(memory_.OutstandingBlocks(), 0) << "task memory of the phone not freed";
+        EXPECT_EQ(vphone::ApartmentViolations(), apartmentViolations_) << "phone objects used outside their apartment";
     }
     memory_.Revoke();
     phones_.reset();

@@ -1,6 +1,6 @@
 // A test with a virtual phone plugged in: the phone's SetupAPI device exists in the test prefix, its
 // platform classes answer in this process, and at the end the library must have released every COM
-// object and block of task memory it was given.
+// object and block of task memory it was given, and never used one outside its apartment.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -51,6 +51,7 @@ protected:
     std::unique_ptr<vphone::InProcessPhones> phones_;
     vphone::TaskMemoryAccounting memory_;
     long registeredObjects_ = 0;
+    long apartmentViolations_ = 0;  // before the test
     std::vector<void *> handles_;
 };
 

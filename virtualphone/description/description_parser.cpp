@@ -143,6 +143,19 @@ public:
         if (!size) Fail(line.number, L"bad size " + Quoted(line.argument) + SizeHint());
         Object(frame).capacity = *size;
     }
+    void HostFolder(const Line &line, Frame &frame) {
+        const std::wstring path = LocalPath(line);
+        const DWORD chars = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+        std::wstring full(chars, L'\0');
+        full.resize(chars ? GetFullPathNameW(path.c_str(), chars, full.data(), nullptr) : 0);
+        const DWORD attributes = full.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(full.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            Fail(line.number, L"cannot open host folder " + Quoted(line.argument) + L" (" + SystemMessage(GetLastError()) + L")");
+        }
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) Fail(line.number, L"host folder " + Quoted(line.argument) + L" is a file");
+        while (!full.empty() && full.back() == L'\\') full.pop_back();  // paths below it add their own
+        Object(frame).hostFolder = full;
+    }
     void Data(const Line &line, Frame &frame) {
         DataOrigin &data = Object(frame).data;
         data.kind = DataOrigin::Kind::LocalFile;
@@ -198,7 +211,7 @@ public:
 private:
     static constexpr unsigned kObjects = kFolder | kFile | kPlaylist;
     static constexpr unsigned kContainers = kStorage | kFolder;
-    static constexpr std::array<Keyword, 30> kKeywords = {{
+    static constexpr std::array<Keyword, 31> kKeywords = {{
         {L"manufacturer", kPhone, Argument::Required, L"manufacturer", &Parser::Manufacturer},
         {L"model", kPhone, Argument::Required, L"model", &Parser::Model},
         {L"serial", kPhone, Argument::Required, L"serial", &Parser::Serial},
@@ -216,6 +229,7 @@ private:
         {L"unreadable", kPhone, Argument::Required, L"", &Parser::Control},
         {L"record", kPhone, Argument::Required, L"record", &Parser::Control},
         {L"capacity", kStorage, Argument::Required, L"capacity", &Parser::Capacity},
+        {L"host-folder", kStorage, Argument::Required, L"host-folder", &Parser::HostFolder},
         {L"folder", kContainers, Argument::Required, L"", &Parser::Folder},
         {L"file", kContainers, Argument::Required, L"", &Parser::File},
         {L"playlist", kContainers, Argument::Required, L"", &Parser::Playlist},
@@ -246,12 +260,17 @@ private:
         return *date;
     }
 
-    std::wstring ReadableFile(const Line &line) {
+    // A path of this computer, relative to the description's folder unless absolute.
+    std::wstring LocalPath(const Line &line) const {
         std::wstring path = line.argument;
         for (wchar_t &c : path) {
             if (c == L'/') c = L'\\';
         }
-        if (PathIsRelativeW(path.c_str())) path = baseFolder_ + L"\\" + path;
+        return PathIsRelativeW(path.c_str()) ? baseFolder_ + L"\\" + path : path;
+    }
+
+    std::wstring ReadableFile(const Line &line) {
+        const std::wstring path = LocalPath(line);
         const win::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) Fail(line.number, L"cannot read data file " + Quoted(line.argument) + L" (" + SystemMessage(GetLastError()) + L")");
@@ -344,6 +363,13 @@ private:
             if (object.capacity == 0) Fail(object.line, L"storage " + Quoted(object.path.substr(1)) + L" has no 'capacity'");
         }
         if (!anyStorage) Fail(0, L"missing 'storage': a phone needs at least one");
+        for (const DescribedObject &object : description_.objects) {
+            const DescribedObject *storage = ObjectAt(object.path.substr(0, object.path.find(L'\\', 1)));
+            if (object.type != ObjectType::Storage && !storage->hostFolder.empty()) {
+                Fail(object.line, L"storage " + Quoted(storage->path.substr(1)) +
+                                      L" shows its host folder: it holds no folder, file or playlist lines");
+            }
+        }
         for (const PendingMember &member : pendingMembers_) {
             const auto declared = lines_.find(member.path);
             if (declared == lines_.end()) {

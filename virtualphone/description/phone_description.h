@@ -29,6 +29,7 @@ struct DescribedObject {
     std::wstring path;  // device path: "\Card\Music\song.mp3"
     int line = 0;       // where the description declares it
     std::uint64_t capacity = 0;  // storages
+    std::wstring hostFolder;     // storages backed by a folder of this computer: its full path
     DataOrigin data;
     std::wstring thumbnailFile;  // full path, or empty
     std::optional<std::vector<std::wstring>> members;  // playlists: device paths of the entries

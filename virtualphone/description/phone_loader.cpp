@@ -23,6 +23,10 @@ DataPtr MakeData(const DataOrigin &origin) {
 void Add(const DescribedObject &object, PhoneBuilder &builder) {
     switch (object.type) {
         case ObjectType::Storage:
+            if (!object.hostFolder.empty()) {
+                builder.FolderStorage(object.path.substr(1), object.capacity, object.hostFolder);
+                break;
+            }
             builder.Storage(object.path.substr(1), object.capacity, object.attributes);
             break;
         case ObjectType::Folder:
@@ -84,26 +88,25 @@ bool BuildPhone(const PhoneDescription &description, PhoneBuilder &builder, Desc
     return false;
 }
 
-std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, const std::wstring &backingFolder,
+std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, const std::wstring &dataFolder,
                                  DescriptionError *error) noexcept {
     const auto description = LoadDescription(descriptionFile, error);
     if (!description) return nullptr;
     try {
         PhoneBuilder builder(description->profile);
-        if (!backingFolder.empty()) builder.BackingFolder(backingFolder);
         if (!BuildPhone(*description, builder, error)) {
             if (error) error->file = descriptionFile;
             return nullptr;
         }
         std::shared_ptr<Phone> phone = builder.Build();
-        if (backingFolder.empty()) {
+        if (dataFolder.empty()) {
             phone->Controls().Apply(description->controls);
             return phone;
         }
         // An installed phone's controls live in its data folder, for every process that serves it.
         std::unique_ptr<SharedControls> shared;
-        if (FAILED(SharedControls::Open(SharedControls::FileIn(backingFolder), description->controls, &shared))) {
-            if (error) *error = DescriptionError{descriptionFile, 0, L"cannot open the controls file in " + backingFolder};
+        if (FAILED(SharedControls::Open(SharedControls::FileIn(dataFolder), description->controls, &shared))) {
+            if (error) *error = DescriptionError{descriptionFile, 0, L"cannot open the controls file in " + dataFolder};
             return nullptr;
         }
         phone->Controls().ShareThrough(std::move(shared));

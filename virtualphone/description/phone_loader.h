@@ -16,10 +16,10 @@ namespace vphone::description {
 [[nodiscard]] bool BuildPhone(const PhoneDescription &description, PhoneBuilder &builder,
                               DescriptionError *error) noexcept;
 
-// Reads the description file and builds its phone with the controls it describes; data written to
-// the phone goes into backingFolder (empty: the builder's temporary folder), where the phone's
-// controls file is shared with every process serving it. Null on failure, with *error set.
-[[nodiscard]] std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, const std::wstring &backingFolder,
+// Reads the description file and builds its phone, in memory, with the controls it describes. An
+// installed phone's controls live in the controls file in its dataFolder, shared with every process
+// serving it (empty: the phone's own). Null on failure, with *error set.
+[[nodiscard]] std::shared_ptr<Phone> LoadPhone(const std::wstring &descriptionFile, const std::wstring &dataFolder,
                                                DescriptionError *error) noexcept;
 
 }  // namespace vphone::description

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cwchar>
 #include <utility>
 
 namespace vphone {
@@ -21,6 +22,8 @@ namespace {
 constexpr HRESULT kNotMine = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 constexpr unsigned kATPendingData = 0;
 constexpr unsigned kSyncMLOperationComplete = 1;
+
+constexpr wchar_t kFirstClockText[] = L"2009/01/01,12:00:00+00";
 
 GUID VendorEventId(unsigned number) {
     GUID id = WPD_EVENT_MTP_VENDOR_EXTENDED_EVENTS;
@@ -39,7 +42,7 @@ std::vector<BYTE> DefaultReply() {
 
 }  // namespace
 
-VendorPhone::VendorPhone(Phone &phone) : phone_(phone), replyPackage_(DefaultReply()) {
+VendorPhone::VendorPhone(Phone &phone) : phone_(phone), replyPackage_(DefaultReply()), clockText_(kFirstClockText) {
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -105,10 +108,12 @@ void VendorPhone::SetSyncMLReply(BYTE type, std::vector<BYTE> package) {
     replyPackage_ = std::move(package);
 }
 void VendorPhone::SetClock(std::wstring text, ULONG dst) {
-    std::lock_guard lock(clockMutex_);
-    clockText_ = std::move(text);
-    dst_ = dst;
-    clockTextNext_ = true;
+    phone_.ChangeExtensionState([&] {
+        std::lock_guard lock(clockMutex_);
+        clockText_ = std::move(text);
+        dst_ = dst;
+        clockTextNext_ = true;
+    });
 }
 void VendorPhone::RaiseVendorEvent(unsigned number, std::vector<ULONG> params) {
     std::lock_guard lock(mutex_);
@@ -169,17 +174,31 @@ HRESULT VendorPhone::ReadDeviceProperty(const PROPERTYKEY &key, PROPVARIANT *val
 
 HRESULT VendorPhone::WriteDeviceProperty(const PROPERTYKEY &key, const PROPVARIANT &value) {
     if (key.fmtid != WPD_PROPERTIES_MTP_VENDOR_EXTENDED_DEVICE_PROPS || key.pid != 0) return kNotMine;
-    std::lock_guard lock(clockMutex_);
-    if (value.vt == VT_LPWSTR && value.pwszVal) {
+    const bool text = value.vt == VT_LPWSTR && value.pwszVal;
+    if (!text && value.vt != VT_UI4) return DISP_E_TYPEMISMATCH;
+    return phone_.ChangeExtensionState([&] {
+        std::lock_guard lock(clockMutex_);
+        if (!text) {
+            dst_ = value.ulVal;
+            return;
+        }
         clockText_ = value.pwszVal;
         clockTextNext_ = true;
-        return S_OK;
-    }
-    if (value.vt == VT_UI4) {
-        dst_ = value.ulVal;
-        return S_OK;
-    }
-    return DISP_E_TYPEMISMATCH;
+    });
+}
+
+// The clock outlives a session: "DST TEXT".
+std::wstring VendorPhone::SavedState() const {
+    std::lock_guard lock(clockMutex_);
+    return std::to_wstring(dst_) + L" " + clockText_;
+}
+
+void VendorPhone::RestoreState(const std::wstring &state) {
+    std::lock_guard lock(clockMutex_);
+    const std::size_t space = state.find(L' ');
+    const bool saved = space != std::wstring::npos;
+    dst_ = saved ? std::wcstoul(state.c_str(), nullptr, 10) : 0;
+    clockText_ = saved ? state.substr(space + 1) : kFirstClockText;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -224,7 +243,6 @@ void VendorPhone::Deliver(const PendingEvent &event) {
 }
 
 void VendorPhone::Run() {
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     std::unique_lock lock(mutex_);
     while (!stopping_) {
         if (events_.empty()) {
@@ -241,13 +259,15 @@ void VendorPhone::Run() {
         atPending_ += event.atText;
         delivering_ = true;
         lock.unlock();
+        // In the multithreaded apartment only while delivering, as the platform's event threads are:
+        // an idle phone must not keep the apartment alive for its clients.
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         Deliver(event);
+        if (SUCCEEDED(com)) CoUninitialize();
         lock.lock();
         delivering_ = false;
         eventsChanged_.notify_all();
     }
-    lock.unlock();
-    if (SUCCEEDED(com)) CoUninitialize();
 }
 
 void VendorPhone::WaitForEvents() {

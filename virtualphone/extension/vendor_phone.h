@@ -108,6 +108,8 @@ public:
     HRESULT SendCommand(IPortableDeviceValues *parameters, IPortableDeviceValues *results) override;
     HRESULT ReadDeviceProperty(const PROPERTYKEY &key, PROPVARIANT *value) override;
     HRESULT WriteDeviceProperty(const PROPERTYKEY &key, const PROPVARIANT &value) override;
+    std::wstring SavedState() const override;
+    void RestoreState(const std::wstring &state) override;
 
 private:
     struct Channel {
@@ -183,7 +185,7 @@ private:
     std::vector<BYTE> replyPackage_;
     // Read under the phone's lock: a lock of its own, taken last.
     mutable std::mutex clockMutex_;
-    std::wstring clockText_ = L"2009/01/01,12:00:00+00";
+    std::wstring clockText_;
     ULONG dst_ = 0;
     bool clockTextNext_ = true;
     DWORD completionDelay_ = 0;

@@ -12,12 +12,17 @@ namespace {
 
 // The portable-device setup class; real phones are installed in it.
 constexpr GUID kWpdSetupClass = {0xeec5ad98, 0x8080, 0x425f, {0x92, 0x2a, 0xda, 0xbf, 0x3d, 0xe3, 0xf6, 0x9a}};
-constexpr wchar_t kInterfaceClassKey[] =
-    L"System\\CurrentControlSet\\Control\\DeviceClasses\\{6ac27878-a6fa-4155-ba85-f98f491d4f33}\\";
+// GUID_DEVINTERFACE_MODEM, which phones expose beside their portable-device interface.
+constexpr GUID kModemInterface = {0x2c7089aa, 0x2e0e, 0x11d1, {0xb1, 0x14, 0x00, 0xc0, 0x4f, 0xc2, 0xaa, 0xe4}};
+// The interface classes a device made here can have.
+const GUID *const kInterfaceClasses[] = {&wpd::GUID_DEVINTERFACE_WPD, &kModemInterface};
 
-// The registry key of an interface is named after its path, "\\?\" written as "##?#".
-std::wstring InterfaceKey(const std::wstring &interfacePath) {
-    return kInterfaceClassKey + (L"##?#" + interfacePath.substr(4));
+// The registry key of an interface is named after its class and its path, "\\?\" written as "##?#".
+std::wstring InterfaceKey(const GUID &interfaceClass, const std::wstring &interfacePath) {
+    wchar_t classText[39] = {};
+    StringFromGUID2(interfaceClass, classText, 39);
+    return L"System\\CurrentControlSet\\Control\\DeviceClasses\\" + std::wstring(classText) + L"\\##?#" +
+           interfacePath.substr(4);
 }
 
 HRESULT OpenOrCreateDevice(HDEVINFO set, const std::wstring &instanceId, SP_DEVINFO_DATA *device) {
@@ -50,14 +55,16 @@ HRESULT InterfacePathOf(HDEVINFO set, SP_DEVICE_INTERFACE_DATA *interfaceData, s
 }
 
 // Enumeration of present devices lists an interface only once it is marked linked.
-HRESULT MarkLinked(const std::wstring &interfacePath) {
+HRESULT MarkLinked(const GUID &interfaceClass, const std::wstring &interfacePath) {
     UniqueKey control;
-    RETURN_IF_FAILED(CreateKey(HKEY_LOCAL_MACHINE, InterfaceKey(interfacePath) + L"\\#\\Control", &control));
+    RETURN_IF_FAILED(
+        CreateKey(HKEY_LOCAL_MACHINE, InterfaceKey(interfaceClass, interfacePath) + L"\\#\\Control", &control));
     return WriteDword(control.get(), L"Linked", 1);
 }
 
+// A device node with the hardware ids and one linked interface of interfaceClass.
 HRESULT Install(const std::wstring &instanceId, const std::vector<std::wstring> &hardwareIds,
-                std::wstring *interfacePath) {
+                const GUID &interfaceClass, std::wstring *interfacePath) {
     UniqueDeviceInfoSet set(SetupDiCreateDeviceInfoList(&kWpdSetupClass, nullptr));
     RETURN_LAST_ERROR_IF_FALSE(set);
     SP_DEVINFO_DATA device{};
@@ -69,10 +76,10 @@ HRESULT Install(const std::wstring &instanceId, const std::vector<std::wstring> 
     SP_DEVICE_INTERFACE_DATA interfaceData{};
     interfaceData.cbSize = sizeof interfaceData;
     RETURN_LAST_ERROR_IF_FALSE(
-        SetupDiCreateDeviceInterfaceW(set.get(), &device, &wpd::GUID_DEVINTERFACE_WPD, nullptr, 0, &interfaceData));
+        SetupDiCreateDeviceInterfaceW(set.get(), &device, &interfaceClass, nullptr, 0, &interfaceData));
     std::wstring path;
     RETURN_IF_FAILED(InterfacePathOf(set.get(), &interfaceData, &path));
-    RETURN_IF_FAILED(MarkLinked(path));
+    RETURN_IF_FAILED(MarkLinked(interfaceClass, path));
     *interfacePath = std::move(path);
     return S_OK;
 }
@@ -83,19 +90,20 @@ HRESULT Uninstall(const std::wstring &instanceId) {
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
     if (!SetupDiOpenDeviceInfoW(set.get(), instanceId.c_str(), nullptr, 0, &device)) return S_OK;
-    std::vector<std::wstring> interfacePaths;
+    std::vector<std::wstring> interfaceKeys;
     SP_DEVICE_INTERFACE_DATA interfaceData{};
     interfaceData.cbSize = sizeof interfaceData;
-    for (DWORD index = 0;
-         SetupDiEnumDeviceInterfaces(set.get(), &device, &wpd::GUID_DEVINTERFACE_WPD, index, &interfaceData);
-         ++index) {
-        std::wstring path;
-        RETURN_IF_FAILED(InterfacePathOf(set.get(), &interfaceData, &path));
-        interfacePaths.push_back(std::move(path));
+    for (const GUID *interfaceClass : kInterfaceClasses) {
+        for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set.get(), &device, interfaceClass, index, &interfaceData);
+             ++index) {
+            std::wstring path;
+            RETURN_IF_FAILED(InterfacePathOf(set.get(), &interfaceData, &path));
+            interfaceKeys.push_back(InterfaceKey(*interfaceClass, path));
+        }
     }
     RETURN_LAST_ERROR_IF_FALSE(SetupDiRemoveDevice(set.get(), &device));
     // The interface keys hold our "Linked" flag, which the system does not know to remove.
-    for (const std::wstring &path : interfacePaths) RETURN_IF_FAILED(DeleteTree(HKEY_LOCAL_MACHINE, InterfaceKey(path)));
+    for (const std::wstring &key : interfaceKeys) RETURN_IF_FAILED(DeleteTree(HKEY_LOCAL_MACHINE, key));
     return S_OK;
 }
 
@@ -119,7 +127,14 @@ HRESULT WithDeviceService(Request request) {
 HRESULT InstallDevice(const std::wstring &instanceId, const std::vector<std::wstring> &hardwareIds,
                       std::wstring *interfacePath) noexcept {
     if (instanceId.empty() || hardwareIds.empty() || !interfacePath) return E_INVALIDARG;
-    return WithDeviceService([&] { return Install(instanceId, hardwareIds, interfacePath); });
+    return WithDeviceService(
+        [&] { return Install(instanceId, hardwareIds, wpd::GUID_DEVINTERFACE_WPD, interfacePath); });
+}
+
+HRESULT InstallCompositeParent(const std::wstring &instanceId, const std::vector<std::wstring> &hardwareIds) noexcept {
+    if (instanceId.empty() || hardwareIds.empty()) return E_INVALIDARG;
+    std::wstring modemPath;
+    return WithDeviceService([&] { return Install(instanceId, hardwareIds, kModemInterface, &modemPath); });
 }
 
 HRESULT UninstallDevice(const std::wstring &instanceId) noexcept {

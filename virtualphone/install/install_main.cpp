@@ -1,6 +1,7 @@
 // vphone-install.exe: installs described phones into this system (a Wine prefix) for virtualphone.dll.
 //   vphone-install install FILE.phone [--name NAME] [--data DIR] [--server DLL]
 //   vphone-install uninstall NAME|--all
+//   vphone-install reset NAME
 //   vphone-install list
 #include "virtualphone/install/phone_installer.h"
 
@@ -18,6 +19,7 @@ using vphone::install::InstalledPhone;
 constexpr wchar_t kUsage[] =
     L"usage: vphone-install install FILE.phone [--name NAME] [--data DIR] [--server DLL]\n"
     L"       vphone-install uninstall NAME|--all\n"
+    L"       vphone-install reset NAME\n"
     L"       vphone-install list\n";
 
 void Print(FILE *stream, const std::wstring &text) {
@@ -84,6 +86,14 @@ int Uninstall(const std::vector<std::wstring> &arguments) {
     return 0;
 }
 
+int Reset(const std::wstring &name) {
+    const HRESULT hr = vphone::install::ResetPhone(name);
+    if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) return Failed(L"no phone " + name + L" is installed", hr);
+    if (FAILED(hr)) return Failed(L"resetting failed", hr);
+    Print(stdout, L"reset " + name + L": it is as its description gives it\n");
+    return 0;
+}
+
 int List() {
     std::vector<InstalledPhone> phones;
     const HRESULT hr = vphone::install::InstalledPhones(&phones);
@@ -100,6 +110,7 @@ int Run(const std::vector<std::wstring> &arguments) {
     if (arguments.empty()) return Usage();
     if (arguments[0] == L"install") return Install(arguments);
     if (arguments[0] == L"uninstall") return Uninstall(arguments);
+    if (arguments[0] == L"reset" && arguments.size() == 2) return Reset(arguments[1]);
     if (arguments[0] == L"list" && arguments.size() == 1) return List();
     return Usage();
 }

@@ -4,6 +4,8 @@
 #include "virtualphone/install/com_registration.h"
 #include "virtualphone/install/device_install.h"
 #include "virtualphone/install/result.h"
+#include "virtualphone/model/shared_controls.h"
+#include "virtualphone/model/snapshot_store.h"
 #include "win/com_object.h"
 #include "win/unique_any.h"
 
@@ -32,6 +34,18 @@ HRESULT DefaultDataFolder(const std::wstring &name, std::wstring *folder) {
     RETURN_IF_FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, localData.put()));
     *folder = std::wstring(localData.get()) + L"\\Orvik\\VirtualPhone\\" + name;
     return S_OK;
+}
+
+// The phone as its description gives it: no content kept, and the described controls for every
+// process serving it (vphone-ctl may have changed them).
+HRESULT PutBack(const InstalledPhone &phone, const ControlSettings &described) {
+    RETURN_IF_FAILED(ResetKeptPhone(phone.dataFolder));
+    std::unique_ptr<SharedControls> controls;
+    RETURN_IF_FAILED(SharedControls::Open(SharedControls::FileIn(phone.dataFolder), described, &controls));
+    return controls->Change([&](ControlSettings &settings) {
+        settings = described;
+        return true;
+    });
 }
 
 // Another name already holds this device: installing both would make one device serve two phones.
@@ -86,6 +100,10 @@ HRESULT Install(const PhoneInstallation &installation, InstalledPhone *installed
         return hr;
     }
     RETURN_IF_FAILED(AddInstalledPhone(phone));
+    if (FAILED(hr = PutBack(phone, description->controls))) {
+        *message = L"cannot clear the phone's data in " + phone.dataFolder;
+        return hr;
+    }
     *installed = std::move(phone);
     return S_OK;
 }
@@ -103,6 +121,9 @@ HRESULT Uninstall(const std::wstring &name) {
     RETURN_IF_FAILED(found);
     RETURN_IF_FAILED(UninstallDevice(phone.instanceId));
     RETURN_IF_FAILED(RemoveInstalledPhone(name));
+    RETURN_IF_FAILED(ResetKeptPhone(phone.dataFolder));
+    DeleteFileW(SharedControls::FileIn(phone.dataFolder).c_str());  // unless a host still has it open
+    RemoveDirectoryW(phone.dataFolder.c_str());  // when nothing else is in it
     return UnregisterWhenNoPhoneLeft();
 }
 
@@ -115,6 +136,17 @@ HRESULT InstallPhone(const PhoneInstallation &installation, InstalledPhone *inst
 
 HRESULT UninstallPhone(const std::wstring &name) noexcept {
     return win::GuardComMethod([&] { return Uninstall(name); });
+}
+
+HRESULT ResetPhone(const std::wstring &name) noexcept {
+    return win::GuardComMethod([&] {
+        InstalledPhone phone;
+        RETURN_IF_FAILED(FindInstalledPhone(name, &phone));
+        description::DescriptionError error;
+        const auto description = description::LoadDescription(phone.descriptionFile, &error);
+        if (!description) return HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
+        return PutBack(phone, description->controls);
+    });
 }
 
 HRESULT UninstallAllPhones() noexcept {

@@ -19,6 +19,12 @@ public:
         *reader = std::make_unique<Reader>(bytes_);
         return S_OK;
     }
+    DataRecord Describe() const override {
+        DataRecord record;
+        record.size = bytes_.size();
+        record.bytes = bytes_;
+        return record;
+    }
 
 private:
     class Reader final : public DataReader {
@@ -44,6 +50,13 @@ public:
     HRESULT OpenReader(std::unique_ptr<DataReader> *reader) const override {
         *reader = std::make_unique<Reader>(size_, seed_);
         return S_OK;
+    }
+    DataRecord Describe() const override {
+        DataRecord record;
+        record.kind = DataRecord::Kind::Pattern;
+        record.size = size_;
+        record.seed = seed_;
+        return record;
     }
 
 private:
@@ -100,37 +113,44 @@ private:
 };
 
 HRESULT OpenForReading(const std::wstring &path, win::UniqueFileHandle *file) {
-    *file = win::UniqueFileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+    *file = win::UniqueFileHandle(CreateFileW(ExtendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     return *file ? S_OK : HRESULT_FROM_WIN32(GetLastError());
 }
 
-class FileSource : public DataSource {
+class FileSource final : public DataSource {
 public:
-    FileSource(std::wstring path, std::uint64_t size) : path_(std::move(path)), size_(size) {}
-    std::uint64_t Size() const override { return size_; }
+    explicit FileSource(DataRecord record) : record_(std::move(record)) {}
+    std::uint64_t Size() const override { return record_.size; }
     HRESULT OpenReader(std::unique_ptr<DataReader> *reader) const override {
         win::UniqueFileHandle file;
-        const HRESULT hr = OpenForReading(path_, &file);
+        const HRESULT hr = OpenForReading(record_.path, &file);
         if (FAILED(hr)) return hr;
         *reader = std::make_unique<FileReader>(std::move(file));
         return S_OK;
     }
-
-protected:
-    std::wstring path_;
+    DataRecord Describe() const override { return record_; }
 
 private:
-    std::uint64_t size_;
+    DataRecord record_;
 };
 
-class OwnedFileSource final : public FileSource {
-public:
-    using FileSource::FileSource;
-    ~OwnedFileSource() override { DeleteFileW(path_.c_str()); }
-};
+DataPtr FileRecordData(DataRecord::Kind kind, const std::wstring &path, std::uint64_t size, std::uint64_t stamp) {
+    DataRecord record;
+    record.kind = kind;
+    record.path = path;
+    record.size = size;
+    record.stamp = stamp;
+    return std::make_shared<FileSource>(std::move(record));
+}
 
 }  // namespace
+
+std::wstring ExtendedPath(const std::wstring &path) {
+    if (path.size() < MAX_PATH || path.starts_with(L"\\\\?\\")) return path;
+    if (path.starts_with(L"\\\\")) return L"\\\\?\\UNC" + path.substr(1);
+    return L"\\\\?\\" + path;
+}
 
 DataPtr BytesData(std::vector<std::uint8_t> bytes) { return std::make_shared<BytesSource>(std::move(bytes)); }
 
@@ -142,13 +162,27 @@ DataPtr LocalFileData(const std::wstring &path) {
     if (FAILED(OpenForReading(path, &file)) || !GetFileSizeEx(file.get(), &size)) {
         throw std::runtime_error("cannot open the local file for the phone's data");
     }
-    return std::make_shared<FileSource>(path, static_cast<std::uint64_t>(size.QuadPart));
+    return FileData(path, static_cast<std::uint64_t>(size.QuadPart));
 }
 
 DataPtr PatternData(std::uint64_t size, std::uint8_t seed) { return std::make_shared<PatternSource>(size, seed); }
 
-DataPtr OwnedFileData(const std::wstring &path, std::uint64_t size) {
-    return std::make_shared<OwnedFileSource>(path, size);
+DataPtr FileData(const std::wstring &path, std::uint64_t size, std::uint64_t stamp) {
+    return FileRecordData(DataRecord::Kind::File, path, size, stamp);
+}
+
+DataPtr StoredFileData(const std::wstring &path, std::uint64_t size) {
+    return FileRecordData(DataRecord::Kind::Stored, path, size, 0);
+}
+
+DataPtr DataFromRecord(const DataRecord &record) {
+    switch (record.kind) {
+        case DataRecord::Kind::Bytes: return BytesData(record.bytes);
+        case DataRecord::Kind::Pattern: return PatternData(record.size, record.seed);
+        case DataRecord::Kind::File:
+        case DataRecord::Kind::Stored: return FileRecordData(record.kind, record.path, record.size, record.stamp);
+    }
+    return nullptr;
 }
 
 HRESULT ReadAll(const DataSource &source, std::vector<std::uint8_t> *bytes) {

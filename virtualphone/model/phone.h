@@ -1,13 +1,18 @@
-// The simulated phone: identity, object tree, backing folder, controls and accounting. Free-threaded:
-// every member takes the phone's lock for as long as it needs the tree, never while data is read.
+// The simulated phone: identity, object tree, controls and accounting. Free-threaded: every member
+// takes the phone's lock for as long as it needs the tree, never while data is read.
+//
+// Its content lives in a store (phone_store.h): in memory for a phone a test builds, or in a data
+// folder shared by every process that opens the phone (KeepIn). Each call first brings the content up
+// to date, so a change one process makes is seen by another's next call; storages backed by a folder
+// of this computer are brought up to date with the folder as their objects are listed and read.
 #pragma once
 
 #include "virtualphone/model/phone_accounting.h"
+#include "virtualphone/model/phone_content.h"
 #include "virtualphone/model/phone_controls.h"
 #include "virtualphone/model/phone_extension.h"
-#include "virtualphone/model/phone_identity.h"
-#include "virtualphone/model/phone_object.h"
 #include "virtualphone/model/phone_profile.h"
+#include "virtualphone/model/phone_store.h"
 
 #include <windows.h>
 
@@ -17,17 +22,9 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace vphone {
-
-// HRESULT of every look-up of an object id the phone does not have.
-inline constexpr HRESULT kObjectNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-// HRESULT of an object refused because its folder holds one of that file name already. An MTP responder
-// answers such a SendObjectInfo with General Error (0x2002), which reaches clients of the platform's
-// MTP driver as ERROR_GEN_FAILURE.
-inline constexpr HRESULT kNameTaken = HRESULT_FROM_WIN32(ERROR_GEN_FAILURE);
 
 class Phone {
 public:
@@ -36,15 +33,15 @@ public:
     Phone(const Phone &) = delete;
     Phone &operator=(const Phone &) = delete;
 
+    // From now on the phone is the one kept in dataFolder: what the folder holds replaces the current
+    // content, which stays as the phone's description (what a reset returns to). Call it before the
+    // phone is used, after the extension is set.
+    HRESULT KeepIn(const std::wstring &dataFolder);
+
     const PhoneProfile &Profile() const noexcept { return profile_; }
     PhoneIdentity Identity() const;
     void ChangeIdentity(const std::function<void(PhoneIdentity &)> &change);
     std::wstring InterfacePath() const;
-
-    // Data written to the phone goes into files of this folder; set it before the first write.
-    void SetBackingFolder(std::wstring path);
-    // A new empty file in the backing folder, which is made on first use.
-    HRESULT NewBackingFile(std::wstring *path);
 
     PhoneControls &Controls() noexcept { return controls_; }
     PhoneAccounting &Accounting() noexcept { return accounting_; }
@@ -54,6 +51,8 @@ public:
     // the phone is used: it is read without a lock, under the phone's lock too.
     void SetExtension(std::shared_ptr<PhoneExtension> extension) { extension_ = std::move(extension); }
     PhoneExtension *Extension() const noexcept { return extension_.get(); }
+    // Runs change, which changes the extension's kept state, as one change of the phone's content.
+    HRESULT ChangeExtensionState(const std::function<void()> &change);
 
     // Runs read on the object (and the identity, for "DEVICE") under the lock; kObjectNotFound when
     // there is no such object.
@@ -68,11 +67,19 @@ public:
     // HRESULT_FROM_WIN32(ERROR_DISK_FULL) when the storage has no room for the data; kNameTaken when
     // the profile keeps file names unique and the folder has one of that name.
     HRESULT Add(PhoneObject object, std::wstring *id);
+    // Whether the phone would take object (not a storage) with size bytes of data below
+    // object.parentId: kObjectNotFound, E_INVALIDARG for a parent that is no storage or folder,
+    // HRESULT_FROM_WIN32(ERROR_DISK_FULL), kNameTaken, or a name a folder-backed storage refuses.
+    HRESULT CheckNewObject(const PhoneObject &object, std::uint64_t size) const;
+    // A file for the data a host sends with a new object.
+    HRESULT NewDataFile(DataFile *file);
+    // Adds object (as Add does) with the size bytes written to file as its data; an object the phone
+    // shows already (object.id set: the profile shows uploads at once) gets them as its data instead.
+    // The file is the phone's from here: closed, and removed when the object is refused.
+    HRESULT AddWithData(PhoneObject object, DataFile file, std::uint64_t size, std::wstring *id);
     // Changes an object (and the identity, for "DEVICE") in place; the change must not touch ids, kind,
     // names or data.
     HRESULT Update(const std::wstring &id, const std::function<HRESULT(PhoneObject &, PhoneIdentity &)> &change);
-    // Gives a file or playlist new data, charging the difference to its storage.
-    HRESULT SetData(const std::wstring &id, DataPtr data);
     // Gives an object a new file name where the profile allows renaming (E_ACCESSDENIED otherwise).
     HRESULT Rename(const std::wstring &id, const std::wstring &fileName);
     // Without recursion an object with children fails with HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY).
@@ -91,28 +98,24 @@ public:
     HRESULT ReadData(const std::wstring &id, bool thumbnail, std::vector<std::uint8_t> *bytes) const;
 
 private:
-    struct Node {
-        PhoneObject object;
-        std::vector<std::wstring> children;
-    };
-    const Node *FindNode(const std::wstring &id) const;
-    Node *FindNode(const std::wstring &id);
-    // True when the object went with everything below it; with keepProtected, protected objects stay,
-    // and so do the folders above them.
-    bool RemoveSubtree(const std::wstring &id, bool keepProtected, std::uint64_t *freed);
-    bool HasChildNamed(const Node &parent, const std::wstring &fileName) const;
-    std::wstring NewObjectId(const Node &parent, const PhoneObject &object) const;
-    std::wstring PersistentIdFor(std::uint32_t handle) const;
+    // With the lock held: brings content_ up to date with the store; then, for an object of a
+    // folder-backed storage, with its file (or with the folder's entries, for children).
+    HRESULT RefreshLocked() const;
+    HRESULT RefreshFromFolderLocked(const std::wstring &id, bool children) const;
+    // With the lock held: one change of the content, kept by the store. change sets *changed when it
+    // changed content_, and lists in dropped the data it took away (files of the phone's own among
+    // them go once the change is kept).
+    using Change = std::function<HRESULT(bool *changed, std::vector<DataPtr> *dropped)>;
+    HRESULT ChangeLocked(const Change &change) const;
+    HRESULT CheckNewLocked(const PhoneObject &object, std::uint64_t size) const;
+    HRESULT AddLocked(PhoneObject object, DataFile *file, std::uint64_t size, std::wstring *id);
+    HRESULT AttachLocked(const std::wstring &id, DataFile &file, std::uint64_t size, std::vector<DataPtr> *dropped);
 
     const PhoneProfile profile_;
     mutable std::mutex mutex_;
-    PhoneIdentity identity_;
-    std::unordered_map<std::wstring, Node> nodes_;
-    std::uint32_t nextHandle_ = 1;
-    std::uint32_t nextStorage_ = 1;
-    std::wstring backingFolder_;
-    bool ownsBackingFolder_ = false;
-    std::uint64_t nextBackingFile_ = 1;
+    // A copy of what the store and the folders of folder-backed storages hold: reading refreshes it.
+    mutable PhoneContent content_;
+    std::unique_ptr<PhoneStore> store_;
     PhoneControls controls_;
     PhoneAccounting accounting_;
     PhoneEvents events_;

@@ -77,11 +77,6 @@ PhoneBuilder &PhoneBuilder::HardwareIds(std::vector<std::wstring> values) {
     return *this;
 }
 
-PhoneBuilder &PhoneBuilder::BackingFolder(std::wstring path) {
-    phone_->SetBackingFolder(std::move(path));
-    return *this;
-}
-
 PhoneBuilder &PhoneBuilder::DefaultDate(double oleDate) {
     defaultDate_ = oleDate;
     return *this;
@@ -136,6 +131,12 @@ PhoneBuilder &PhoneBuilder::Storage(const std::wstring &name, std::uint64_t capa
     if (name.find(L'\\') != std::wstring::npos) Refuse("a storage name holds no backslash", name);
     Add(name, ObjectKind::Storage, nullptr, attributes);
     Update(name, [&](PhoneObject &object) { object.capacity = capacity; });
+    return *this;
+}
+
+PhoneBuilder &PhoneBuilder::FolderStorage(const std::wstring &name, std::uint64_t capacity, std::wstring hostFolder) {
+    Storage(name, capacity);
+    Update(name, [&](PhoneObject &object) { object.hostFolder = std::move(hostFolder); });
     return *this;
 }
 

@@ -49,13 +49,12 @@ public:
     PhoneBuilder &InstanceId(std::wstring value);
     // Default: the instance id without its last component.
     PhoneBuilder &HardwareIds(std::vector<std::wstring> values);
-    // Where data written to the phone goes; default: a fresh folder under the user's temp folder,
-    // removed with the phone.
-    PhoneBuilder &BackingFolder(std::wstring path);
     // Date modified of objects built without one (OLE date; default 1 Jan 2020 00:00).
     PhoneBuilder &DefaultDate(double oleDate);
 
     PhoneBuilder &Storage(const std::wstring &name, std::uint64_t capacity, const ObjectAttributes &attributes = {});
+    // A storage whose content is the tree of a folder of this computer (full path), seen live.
+    PhoneBuilder &FolderStorage(const std::wstring &name, std::uint64_t capacity, std::wstring hostFolder);
     PhoneBuilder &Folder(const std::wstring &path, const ObjectAttributes &attributes = {});
     PhoneBuilder &File(const std::wstring &path, DataPtr data, const ObjectAttributes &attributes = {});
     PhoneBuilder &Thumbnail(const std::wstring &path, DataPtr data);

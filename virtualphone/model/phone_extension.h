@@ -24,6 +24,11 @@ public:
     // the extension's. Called under the phone's lock: must not call back into the phone.
     virtual HRESULT ReadDeviceProperty(const PROPERTYKEY &key, PROPVARIANT *value) = 0;
     virtual HRESULT WriteDeviceProperty(const PROPERTYKEY &key, const PROPVARIANT &value) = 0;
+    // The state that outlives a session (a clock, say), which the phone keeps with its content: as
+    // text, and back from that text (empty: the extension's first state). Called under the phone's
+    // lock; a change of it goes through Phone::ChangeExtensionState.
+    virtual std::wstring SavedState() const = 0;
+    virtual void RestoreState(const std::wstring &state) = 0;
 };
 
 class PhoneEvents {

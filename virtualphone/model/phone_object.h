@@ -34,6 +34,7 @@ struct PhoneObject {
 
     std::uint64_t capacity = 0;  // storages
     std::uint64_t used = 0;      // storages: sum of the data sizes below
+    std::wstring hostFolder;     // storages backed by a folder of this computer: its full path
 
     DataPtr data;
     DataPtr thumbnail;
@@ -46,6 +47,8 @@ struct PhoneObject {
     // What a device path names it by: its original file name, or its name when it has none.
     const std::wstring &FileName() const { return originalFileName.empty() ? name : originalFileName; }
     bool IsContainer() const { return kind == ObjectKind::Storage || kind == ObjectKind::Folder; }
+    // Storages: room left for data (none when a folder-backed storage holds more than its capacity).
+    std::uint64_t Free() const { return used < capacity ? capacity - used : 0; }
 };
 
 bool SameKey(const PROPERTYKEY &a, const PROPERTYKEY &b) noexcept;

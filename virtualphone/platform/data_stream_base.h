@@ -3,7 +3,7 @@
 #pragma once
 
 #include "device/wpd_api.h"
-#include "win/com_object.h"
+#include "virtualphone/platform/platform_object.h"
 
 #include <cstdint>
 #include <string>
@@ -11,7 +11,7 @@
 namespace vphone {
 
 template <class Derived>
-class DataStreamBase : public win::ComObject<Derived, IPortableDeviceDataStream> {
+class DataStreamBase : public PlatformObject<Derived, IPortableDeviceDataStream> {
 public:
     HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) noexcept override { return STG_E_INVALIDFUNCTION; }
     HRESULT STDMETHODCALLTYPE CopyTo(IStream *, ULARGE_INTEGER, ULARGE_INTEGER *, ULARGE_INTEGER *) noexcept override {

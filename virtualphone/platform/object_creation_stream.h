@@ -1,12 +1,11 @@
-// The stream of CreateObjectWithPropertiesAndData: the data goes into a file of the phone's backing
-// folder, and the object exists only once Commit has checked that all the announced bytes came, unless
-// the phone's profile shows uploads at once: then the object is there, empty, until Commit gives it
-// its data or a client deletes it.
+// The stream of CreateObjectWithPropertiesAndData: the data goes into a data file of the phone's, and
+// the object exists only once Commit has checked that all the announced bytes came, unless the phone's
+// profile shows uploads at once: then the object is there, empty, until Commit gives it its data or a
+// client deletes it.
 #pragma once
 
 #include "virtualphone/platform/data_stream_base.h"
 #include "virtualphone/platform/phone_method.h"
-#include "win/unique_any.h"
 
 #include <memory>
 #include <mutex>
@@ -18,8 +17,7 @@ class ObjectCreationStream final : public DataStreamBase<ObjectCreationStream> {
 public:
     // object: the new object without its data (with its id when the phone holds it already); size: the
     // bytes announced in WPD_OBJECT_SIZE.
-    ObjectCreationStream(std::shared_ptr<Phone> phone, PhoneObject object, std::uint64_t size, std::wstring path,
-                         win::UniqueFileHandle file) noexcept;
+    ObjectCreationStream(std::shared_ptr<Phone> phone, PhoneObject object, std::uint64_t size, DataFile file) noexcept;
     ~ObjectCreationStream();
 
     HRESULT STDMETHODCALLTYPE Read(void *buffer, ULONG count, ULONG *read) noexcept override;
@@ -39,8 +37,7 @@ private:
     std::mutex mutex_;
     PhoneObject object_;
     std::uint64_t size_;
-    std::wstring path_;
-    win::UniqueFileHandle file_;
+    DataFile file_;
     std::uint64_t written_ = 0;
     State state_ = State::Open;
 };

@@ -7,7 +7,7 @@
 namespace vphone {
 
 HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Next(ULONG requested, LPWSTR *objectIds, ULONG *fetched) noexcept {
-    return RunPhoneMethod(phone_, "IEnumPortableDeviceObjectIDs::Next", {NumberArg(requested)},
+    return RunPhoneMethod(Apartment(), phone_, "IEnumPortableDeviceObjectIDs::Next", {NumberArg(requested)},
                           [&]() -> HRESULT {
         if (fetched) *fetched = 0;
         if (!objectIds) return E_POINTER;
@@ -31,7 +31,7 @@ HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Next(ULONG requested, LPWSTR *obje
 }
 
 HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Skip(ULONG count) noexcept {
-    return RunPhoneMethod(phone_, "IEnumPortableDeviceObjectIDs::Skip", {NumberArg(count)},
+    return RunPhoneMethod(Apartment(), phone_, "IEnumPortableDeviceObjectIDs::Skip", {NumberArg(count)},
                           [&]() -> HRESULT {
         std::lock_guard lock(mutex_);
         const std::size_t skipped = std::min<std::size_t>(count, ids_->size() - next_);
@@ -41,7 +41,7 @@ HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Skip(ULONG count) noexcept {
 }
 
 HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Reset() noexcept {
-    return RunPhoneMethod(phone_, "IEnumPortableDeviceObjectIDs::Reset", {}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IEnumPortableDeviceObjectIDs::Reset", {}, [&]() -> HRESULT {
         std::lock_guard lock(mutex_);
         next_ = 0;
         return S_OK;
@@ -49,7 +49,7 @@ HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Reset() noexcept {
 }
 
 HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Clone(IEnumPortableDeviceObjectIDs **enumerator) noexcept {
-    return RunPhoneMethod(phone_, "IEnumPortableDeviceObjectIDs::Clone", {}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IEnumPortableDeviceObjectIDs::Clone", {}, [&]() -> HRESULT {
         if (!enumerator) return E_POINTER;
         *enumerator = nullptr;
         std::lock_guard lock(mutex_);
@@ -58,7 +58,7 @@ HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Clone(IEnumPortableDeviceObjectIDs
 }
 
 HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Cancel() noexcept {
-    return RunPhoneMethod(phone_, "IEnumPortableDeviceObjectIDs::Cancel", {},
+    return RunPhoneMethod(Apartment(), phone_, "IEnumPortableDeviceObjectIDs::Cancel", {},
                           []() -> HRESULT { return S_OK; });
 }
 

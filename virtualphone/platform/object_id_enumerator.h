@@ -3,7 +3,7 @@
 
 #include "device/wpd_api.h"
 #include "virtualphone/platform/phone_method.h"
-#include "win/com_object.h"
+#include "virtualphone/platform/platform_object.h"
 
 #include <memory>
 #include <mutex>
@@ -12,7 +12,7 @@
 
 namespace vphone {
 
-class ObjectIdEnumerator final : public win::ComObject<ObjectIdEnumerator, IEnumPortableDeviceObjectIDs> {
+class ObjectIdEnumerator final : public PlatformObject<ObjectIdEnumerator, IEnumPortableDeviceObjectIDs> {
 public:
     ObjectIdEnumerator(std::shared_ptr<Phone> phone, std::shared_ptr<const std::vector<std::wstring>> ids,
                        std::size_t next = 0) noexcept

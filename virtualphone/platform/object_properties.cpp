@@ -101,7 +101,7 @@ HRESULT FixedProperty(const PhoneObject &object, const PhoneIdentity &identity, 
     }
     if (SameKey(key, wpd::WPD_STORAGE_CAPACITY) && storage) return BigVariant(object.capacity, out);
     if (SameKey(key, wpd::WPD_STORAGE_FREE_SPACE_IN_BYTES) && storage) {
-        return BigVariant(object.capacity - object.used, out);
+        return BigVariant(object.Free(), out);
     }
     if (const std::wstring *text = device ? DeviceText(identity, key) : nullptr) return StringVariant(*text, out);
     if (device && SameKey(key, wpd::WPD_DEVICE_DATETIME) && rules.profile.deviceDateTime) return DateVariant(Now(), out);

@@ -7,7 +7,7 @@
 namespace vphone {
 
 HRESULT STDMETHODCALLTYPE ObjectReadStream::Read(void *buffer, ULONG count, ULONG *read) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::Read", {objectId_, NumberArg(count)},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceDataStream::Read", {objectId_, NumberArg(count)},
                           [&]() -> HRESULT {
         if (read) *read = 0;
         if (!buffer) return STG_E_INVALIDPOINTER;
@@ -23,14 +23,14 @@ HRESULT STDMETHODCALLTYPE ObjectReadStream::Read(void *buffer, ULONG count, ULON
 }
 
 HRESULT STDMETHODCALLTYPE ObjectReadStream::Write(const void *, ULONG, ULONG *written) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::Write", {objectId_}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceDataStream::Write", {objectId_}, [&]() -> HRESULT {
         if (written) *written = 0;
         return STG_E_ACCESSDENIED;
     });
 }
 
 HRESULT STDMETHODCALLTYPE ObjectReadStream::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER *position) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::Seek", {objectId_}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceDataStream::Seek", {objectId_}, [&]() -> HRESULT {
         long long base = 0;
         switch (origin) {
             case STREAM_SEEK_SET: break;
@@ -46,30 +46,30 @@ HRESULT STDMETHODCALLTYPE ObjectReadStream::Seek(LARGE_INTEGER move, DWORD origi
 }
 
 HRESULT STDMETHODCALLTYPE ObjectReadStream::Commit(DWORD) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::Commit", {objectId_},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceDataStream::Commit", {objectId_},
                           []() -> HRESULT { return S_OK; });
 }
 
 HRESULT STDMETHODCALLTYPE ObjectReadStream::Revert() noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::Revert", {objectId_},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceDataStream::Revert", {objectId_},
                           []() -> HRESULT { return S_OK; });
 }
 
 HRESULT STDMETHODCALLTYPE ObjectReadStream::Stat(STATSTG *stat, DWORD flags) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::Stat", {objectId_}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceDataStream::Stat", {objectId_}, [&]() -> HRESULT {
         return FillStat(stat, flags, objectId_, data_->Size(), STGM_READ);
     });
 }
 
 HRESULT STDMETHODCALLTYPE ObjectReadStream::GetObjectID(LPWSTR *objectId) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::GetObjectID", {objectId_}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceDataStream::GetObjectID", {objectId_}, [&]() -> HRESULT {
         if (!objectId) return E_POINTER;
         return CopyToTaskMem(objectId_, objectId);
     });
 }
 
 HRESULT STDMETHODCALLTYPE ObjectReadStream::Cancel() noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceDataStream::Cancel", {objectId_},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceDataStream::Cancel", {objectId_},
                           []() -> HRESULT { return S_OK; });
 }
 

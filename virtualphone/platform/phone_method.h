@@ -1,9 +1,11 @@
-// What every COM method of the platform classes does around its body: attribute task memory to the
-// phone, fail as a removed device does once the phone is unplugged, charge the link one round trip,
-// record the call, apply an injected fault, and keep exceptions inside.
+// What every COM method of the platform classes does around its body: refuse a caller from another
+// apartment, attribute task memory to the phone, fail as a removed device does once the phone is
+// unplugged, charge the link one round trip, record the call, apply an injected fault, and keep
+// exceptions inside.
 #pragma once
 
 #include "virtualphone/model/phone.h"
+#include "virtualphone/platform/object_apartment.h"
 #include "win/com_object.h"
 
 #include <windows.h>
@@ -17,8 +19,11 @@ namespace vphone {
 
 // connection: the phone's connection the calling object belongs to (PhoneControls::Connection).
 template <class Body>
-HRESULT RunPhoneMethod(PhoneControls &controls, unsigned connection, const char *method,
-                       std::initializer_list<std::wstring_view> arguments, Body &&body) noexcept {
+HRESULT RunPhoneMethod(const ObjectApartment &apartment, PhoneControls &controls, unsigned connection,
+                       const char *method, std::initializer_list<std::wstring_view> arguments,
+                       Body &&body) noexcept {
+    const HRESULT foreign = apartment.Check();
+    if (FAILED(foreign)) return foreign;
     PhoneMethodScope scope;
     return win::GuardComMethod([&]() -> HRESULT {
         if (!controls.Connected(connection)) return kPhoneUnplugged;
@@ -68,9 +73,10 @@ private:
 };
 
 template <class Body>
-HRESULT RunPhoneMethod(const ConnectedPhone &phone, const char *method,
+HRESULT RunPhoneMethod(const ObjectApartment &apartment, const ConnectedPhone &phone, const char *method,
                        std::initializer_list<std::wstring_view> arguments, Body &&body) noexcept {
-    return RunPhoneMethod(phone->Controls(), phone.Connection(), method, arguments, std::forward<Body>(body));
+    return RunPhoneMethod(apartment, phone->Controls(), phone.Connection(), method, arguments,
+                          std::forward<Body>(body));
 }
 
 }  // namespace vphone

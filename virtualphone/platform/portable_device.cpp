@@ -21,7 +21,7 @@ HRESULT PortableDevice::OnOpenPhone(const char *method, std::initializer_list<st
         connection = connection_;
     }
     if (!phone) return kDeviceNotOpen;
-    return RunPhoneMethod(phone->Controls(), connection, method, arguments, [&]() -> HRESULT { return body(phone); });
+    return RunPhoneMethod(Apartment(), phone->Controls(), connection, method, arguments, [&]() -> HRESULT { return body(phone); });
 }
 
 HRESULT STDMETHODCALLTYPE PortableDevice::Open(LPCWSTR pnpDeviceId, IPortableDeviceValues *clientInfo) noexcept {
@@ -31,7 +31,7 @@ HRESULT STDMETHODCALLTYPE PortableDevice::Open(LPCWSTR pnpDeviceId, IPortableDev
         if (!phone) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
         // The device belongs to the connection it was opened in: an unplug ends it for good.
         const unsigned connection = phone->Controls().Connection();
-        return RunPhoneMethod(phone->Controls(), connection, "IPortableDevice::Open", {pnpDeviceId}, [&]() -> HRESULT {
+        return RunPhoneMethod(Apartment(), phone->Controls(), connection, "IPortableDevice::Open", {pnpDeviceId}, [&]() -> HRESULT {
             std::lock_guard lock(mutex_);
             if (phone_) return kDeviceAlreadyOpened;
             DWORD count = 0;

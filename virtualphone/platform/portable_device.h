@@ -4,7 +4,7 @@
 #include "device/wpd_api.h"
 #include "virtualphone/model/phone_set.h"
 #include "virtualphone/platform/phone_method.h"
-#include "win/com_object.h"
+#include "virtualphone/platform/platform_object.h"
 
 #include <wrl/client.h>
 
@@ -12,7 +12,7 @@
 
 namespace vphone {
 
-class PortableDevice final : public win::ComObject<PortableDevice, IPortableDevice> {
+class PortableDevice final : public PlatformObject<PortableDevice, IPortableDevice> {
 public:
     explicit PortableDevice(std::shared_ptr<PhoneSet> phones) noexcept : phones_(std::move(phones)) {}
     // A client that lets go without Close leaves no subscription behind, unless the phone is told to

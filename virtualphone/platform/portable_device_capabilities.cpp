@@ -20,7 +20,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceCapabilities::GetCommandOptions(REFPROPE
 
 HRESULT STDMETHODCALLTYPE PortableDeviceCapabilities::GetFunctionalCategories(
     IPortableDevicePropVariantCollection **categories) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceCapabilities::GetFunctionalCategories", {},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceCapabilities::GetFunctionalCategories", {},
                           [&]() -> HRESULT {
         if (!categories) return E_POINTER;
         *categories = nullptr;
@@ -42,7 +42,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceCapabilities::GetFunctionalObjects(
     REFGUID category, IPortableDevicePropVariantCollection **objectIds) noexcept {
     wchar_t name[40];
     StringFromGUID2(category, name, 40);
-    return RunPhoneMethod(phone_, "IPortableDeviceCapabilities::GetFunctionalObjects", {name},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceCapabilities::GetFunctionalObjects", {name},
                           [&]() -> HRESULT {
         if (!objectIds) return E_POINTER;
         *objectIds = nullptr;
@@ -83,7 +83,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceCapabilities::GetFixedPropertyAttributes
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceCapabilities::Cancel() noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceCapabilities::Cancel", {},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceCapabilities::Cancel", {},
                           []() -> HRESULT { return S_OK; });
 }
 

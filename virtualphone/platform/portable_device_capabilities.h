@@ -3,12 +3,12 @@
 
 #include "device/wpd_api.h"
 #include "virtualphone/platform/phone_method.h"
-#include "win/com_object.h"
+#include "virtualphone/platform/platform_object.h"
 
 namespace vphone {
 
 class PortableDeviceCapabilities final
-    : public win::ComObject<PortableDeviceCapabilities, IPortableDeviceCapabilities> {
+    : public PlatformObject<PortableDeviceCapabilities, IPortableDeviceCapabilities> {
 public:
     explicit PortableDeviceCapabilities(std::shared_ptr<Phone> phone) noexcept : phone_(std::move(phone)) {}
 
@@ -33,7 +33,7 @@ private:
     // The methods the phone does not answer: they clear the out-pointer and give E_NOTIMPL.
     template <class Out>
     HRESULT NotAnswered(const char *method, Out **out) noexcept {
-        return RunPhoneMethod(phone_, method, {}, [&]() -> HRESULT {
+        return RunPhoneMethod(Apartment(), phone_, method, {}, [&]() -> HRESULT {
             if (out) *out = nullptr;
             return E_NOTIMPL;
         });

@@ -18,7 +18,7 @@ using Microsoft::WRL::ComPtr;
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::EnumObjects(const DWORD, LPCWSTR parentObjectId,
                                                               IPortableDeviceValues *,
                                                               IEnumPortableDeviceObjectIDs **enumerator) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceContent::EnumObjects", {Arg(parentObjectId)},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceContent::EnumObjects", {Arg(parentObjectId)},
                           [&]() -> HRESULT {
         if (!parentObjectId || !enumerator) return E_POINTER;
         *enumerator = nullptr;
@@ -30,7 +30,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::EnumObjects(const DWORD, LPCWST
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::Properties(IPortableDeviceProperties **properties) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceContent::Properties", {}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceContent::Properties", {}, [&]() -> HRESULT {
         if (!properties) return E_POINTER;
         *properties = nullptr;
         return HandOut(PortableDeviceProperties::Create(phone_.Shared()), IID_PPV_ARGS(properties));
@@ -38,7 +38,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::Properties(IPortableDevicePrope
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::Transfer(IPortableDeviceResources **resources) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceContent::Transfer", {}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceContent::Transfer", {}, [&]() -> HRESULT {
         if (!resources) return E_POINTER;
         *resources = nullptr;
         return HandOut(PortableDeviceResources::Create(phone_.Shared()), IID_PPV_ARGS(resources));
@@ -47,7 +47,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::Transfer(IPortableDeviceResourc
 
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::CreateObjectWithPropertiesOnly(IPortableDeviceValues *values,
                                                                                 LPWSTR *objectId) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceContent::CreateObjectWithPropertiesOnly", {},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceContent::CreateObjectWithPropertiesOnly", {},
                           [&]() -> HRESULT {
         if (objectId) *objectId = nullptr;
         PhoneObject object;
@@ -70,7 +70,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::CreateObjectWithPropertiesAndDa
                                                                                    IStream **data,
                                                                                    DWORD *optimalWriteBufferSize,
                                                                                    LPWSTR *cookie) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceContent::CreateObjectWithPropertiesAndData", {},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceContent::CreateObjectWithPropertiesAndData", {},
                           [&]() -> HRESULT {
         if (!data) return E_POINTER;
         *data = nullptr;
@@ -79,15 +79,8 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::CreateObjectWithPropertiesAndDa
         std::uint64_t size = 0;
         HRESULT hr = NewObjectFromValues(*phone_, values, true, &object, &size);
         if (FAILED(hr)) return hr;
-        std::wstring storageId;
-        hr = phone_->Read(object.parentId, [&](const PhoneObject &parent, const PhoneIdentity &) {
-            storageId = parent.storageId;
-            return parent.IsContainer() ? S_OK : E_INVALIDARG;
-        });
-        std::uint64_t free = 0;
-        if (SUCCEEDED(hr)) hr = phone_->FreeSpace(storageId, &free);
+        hr = phone_->CheckNewObject(object, size);
         if (FAILED(hr)) return hr;
-        if (size > free) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
 
         // A phone that shows uploads at once has the object from here on, refusals included.
         if (phone_->Profile().uploadsVisibleAtOnce) {
@@ -96,19 +89,13 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::CreateObjectWithPropertiesAndDa
             hr = phone_->Add(std::move(unfinished), &object.id);
             if (FAILED(hr)) return hr;
         }
-        std::wstring path;
-        hr = phone_->NewBackingFile(&path);
+        DataFile file;
+        hr = phone_->NewDataFile(&file);
         if (FAILED(hr)) return hr;
-        win::UniqueFileHandle file(
-            CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY, nullptr));
-        if (!file) return HRESULT_FROM_WIN32(GetLastError());
         ComPtr<IStream> stream;
-        hr = HandOut(ObjectCreationStream::Create(phone_.Shared(), std::move(object), size, path, std::move(file)),
+        hr = HandOut(ObjectCreationStream::Create(phone_.Shared(), std::move(object), size, std::move(file)),
                      IID_PPV_ARGS(&stream));
-        if (FAILED(hr)) {
-            DeleteFileW(path.c_str());
-            return hr;
-        }
+        if (FAILED(hr)) return hr;
         if (cookie) {
             static std::atomic<unsigned> cookies{0};
             hr = CopyToTaskMem(L"create-" + NumberArg(++cookies), cookie);
@@ -123,7 +110,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::CreateObjectWithPropertiesAndDa
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::Delete(const DWORD options,
                                                          IPortableDevicePropVariantCollection *objectIds,
                                                          IPortableDevicePropVariantCollection **results) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceContent::Delete", {NumberArg(options)}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceContent::Delete", {NumberArg(options)}, [&]() -> HRESULT {
         if (results) *results = nullptr;
         if (!objectIds) return E_POINTER;
         if (options != wpd::PORTABLE_DEVICE_DELETE_NO_RECURSION && options != wpd::PORTABLE_DEVICE_DELETE_WITH_RECURSION) {
@@ -165,7 +152,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::Delete(const DWORD options,
 
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::GetObjectIDsFromPersistentUniqueIDs(
     IPortableDevicePropVariantCollection *, IPortableDevicePropVariantCollection **objectIds) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceContent::GetObjectIDsFromPersistentUniqueIDs", {},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceContent::GetObjectIDsFromPersistentUniqueIDs", {},
                           [&]() -> HRESULT {
         if (objectIds) *objectIds = nullptr;
         return E_NOTIMPL;
@@ -173,12 +160,12 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::GetObjectIDsFromPersistentUniqu
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::Cancel() noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceContent::Cancel", {}, []() -> HRESULT { return S_OK; });
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceContent::Cancel", {}, []() -> HRESULT { return S_OK; });
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::Move(IPortableDevicePropVariantCollection *, LPCWSTR destination,
                                                        IPortableDevicePropVariantCollection **results) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceContent::Move", {Arg(destination)}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceContent::Move", {Arg(destination)}, [&]() -> HRESULT {
         if (results) *results = nullptr;
         return E_NOTIMPL;
     });
@@ -186,7 +173,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceContent::Move(IPortableDevicePropVariant
 
 HRESULT STDMETHODCALLTYPE PortableDeviceContent::Copy(IPortableDevicePropVariantCollection *, LPCWSTR destination,
                                                        IPortableDevicePropVariantCollection **results) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceContent::Copy", {Arg(destination)}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceContent::Copy", {Arg(destination)}, [&]() -> HRESULT {
         if (results) *results = nullptr;
         return E_NOTIMPL;
     });

@@ -3,11 +3,11 @@
 
 #include "device/wpd_api.h"
 #include "virtualphone/platform/phone_method.h"
-#include "win/com_object.h"
+#include "virtualphone/platform/platform_object.h"
 
 namespace vphone {
 
-class PortableDeviceContent final : public win::ComObject<PortableDeviceContent, IPortableDeviceContent> {
+class PortableDeviceContent final : public PlatformObject<PortableDeviceContent, IPortableDeviceContent> {
 public:
     explicit PortableDeviceContent(std::shared_ptr<Phone> phone) noexcept : phone_(std::move(phone)) {}
 

@@ -21,6 +21,8 @@ std::vector<PortableDeviceManager::Listed> PortableDeviceManager::Snapshot() con
 template <class Body>
 HRESULT PortableDeviceManager::OnList(const char *method, std::initializer_list<std::wstring_view> arguments,
                                       Body &&body) noexcept {
+    const HRESULT foreign = Apartment().Check();
+    if (FAILED(foreign)) return foreign;
     PhoneMethodScope scope;
     return win::GuardComMethod([&]() -> HRESULT {
         std::vector<Listed> listed;

@@ -5,7 +5,7 @@
 #include "device/wpd_api.h"
 #include "virtualphone/model/phone_set.h"
 #include "virtualphone/platform/phone_method.h"
-#include "win/com_object.h"
+#include "virtualphone/platform/platform_object.h"
 
 #include <mutex>
 #include <string>
@@ -13,7 +13,7 @@
 
 namespace vphone {
 
-class PortableDeviceManager final : public win::ComObject<PortableDeviceManager, IPortableDeviceManager> {
+class PortableDeviceManager final : public PlatformObject<PortableDeviceManager, IPortableDeviceManager> {
 public:
     explicit PortableDeviceManager(std::shared_ptr<PhoneSet> phones);
 

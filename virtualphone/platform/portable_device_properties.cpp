@@ -12,7 +12,7 @@ using Microsoft::WRL::ComPtr;
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetSupportedProperties(LPCWSTR objectId,
                                                                            IPortableDeviceKeyCollection **keys) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceProperties::GetSupportedProperties", {Arg(objectId)},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceProperties::GetSupportedProperties", {Arg(objectId)},
                           [&]() -> HRESULT {
         if (!objectId || !keys) return E_POINTER;
         *keys = nullptr;
@@ -35,7 +35,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetSupportedProperties(LPCWS
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetPropertyAttributes(LPCWSTR objectId, REFPROPERTYKEY key,
                                                                           IPortableDeviceValues **attributes) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceProperties::GetPropertyAttributes",
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceProperties::GetPropertyAttributes",
                           {Arg(objectId), KeyArg(key)}, [&]() -> HRESULT {
         if (!objectId || !attributes) return E_POINTER;
         *attributes = nullptr;
@@ -63,7 +63,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetPropertyAttributes(LPCWST
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetValues(LPCWSTR objectId, IPortableDeviceKeyCollection *keys,
                                                               IPortableDeviceValues **values) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceProperties::GetValues", {Arg(objectId)}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceProperties::GetValues", {Arg(objectId)}, [&]() -> HRESULT {
         if (!objectId || !values) return E_POINTER;
         *values = nullptr;
         ComPtr<IPortableDeviceValues> result;
@@ -114,7 +114,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetValues(LPCWSTR objectId, 
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::SetValues(LPCWSTR objectId, IPortableDeviceValues *values,
                                                               IPortableDeviceValues **results) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceProperties::SetValues", {Arg(objectId)}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceProperties::SetValues", {Arg(objectId)}, [&]() -> HRESULT {
         if (!objectId || !values || !results) return E_POINTER;
         *results = nullptr;
         ComPtr<IPortableDeviceValues> outcome;
@@ -161,12 +161,12 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::SetValues(LPCWSTR objectId, 
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::Delete(LPCWSTR objectId, IPortableDeviceKeyCollection *) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceProperties::Delete", {Arg(objectId)},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceProperties::Delete", {Arg(objectId)},
                           []() -> HRESULT { return E_NOTIMPL; });
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::Cancel() noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceProperties::Cancel", {}, []() -> HRESULT { return S_OK; });
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceProperties::Cancel", {}, []() -> HRESULT { return S_OK; });
 }
 
 }  // namespace vphone

@@ -3,11 +3,11 @@
 
 #include "device/wpd_api.h"
 #include "virtualphone/platform/phone_method.h"
-#include "win/com_object.h"
+#include "virtualphone/platform/platform_object.h"
 
 namespace vphone {
 
-class PortableDeviceProperties final : public win::ComObject<PortableDeviceProperties, IPortableDeviceProperties> {
+class PortableDeviceProperties final : public PlatformObject<PortableDeviceProperties, IPortableDeviceProperties> {
 public:
     explicit PortableDeviceProperties(std::shared_ptr<Phone> phone) noexcept : phone_(std::move(phone)) {}
 

@@ -11,7 +11,7 @@ using Microsoft::WRL::ComPtr;
 
 HRESULT STDMETHODCALLTYPE PortableDeviceResources::GetSupportedResources(LPCWSTR objectId,
                                                                          IPortableDeviceKeyCollection **keys) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceResources::GetSupportedResources", {Arg(objectId)},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceResources::GetSupportedResources", {Arg(objectId)},
                           [&]() -> HRESULT {
         if (!objectId || !keys) return E_POINTER;
         *keys = nullptr;
@@ -31,7 +31,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceResources::GetSupportedResources(LPCWSTR
 
 HRESULT STDMETHODCALLTYPE PortableDeviceResources::GetResourceAttributes(LPCWSTR objectId, REFPROPERTYKEY key,
                                                                          IPortableDeviceValues **attributes) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceResources::GetResourceAttributes",
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceResources::GetResourceAttributes",
                           {Arg(objectId), KeyArg(key)}, [&]() -> HRESULT {
         if (attributes) *attributes = nullptr;
         return E_NOTIMPL;
@@ -40,7 +40,7 @@ HRESULT STDMETHODCALLTYPE PortableDeviceResources::GetResourceAttributes(LPCWSTR
 
 HRESULT STDMETHODCALLTYPE PortableDeviceResources::GetStream(LPCWSTR objectId, REFPROPERTYKEY key, const DWORD mode,
                                                              DWORD *optimalBufferSize, IStream **stream) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceResources::GetStream",
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceResources::GetStream",
                           {Arg(objectId), KeyArg(key), NumberArg(mode)}, [&]() -> HRESULT {
         if (!objectId || !stream) return E_POINTER;
         *stream = nullptr;
@@ -66,17 +66,17 @@ HRESULT STDMETHODCALLTYPE PortableDeviceResources::GetStream(LPCWSTR objectId, R
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceResources::Delete(LPCWSTR objectId, IPortableDeviceKeyCollection *) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceResources::Delete", {Arg(objectId)},
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceResources::Delete", {Arg(objectId)},
                           []() -> HRESULT { return E_NOTIMPL; });
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceResources::Cancel() noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceResources::Cancel", {}, []() -> HRESULT { return S_OK; });
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceResources::Cancel", {}, []() -> HRESULT { return S_OK; });
 }
 
 HRESULT STDMETHODCALLTYPE PortableDeviceResources::CreateResource(IPortableDeviceValues *, IStream **data, DWORD *,
                                                                   LPWSTR *cookie) noexcept {
-    return RunPhoneMethod(phone_, "IPortableDeviceResources::CreateResource", {}, [&]() -> HRESULT {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceResources::CreateResource", {}, [&]() -> HRESULT {
         if (data) *data = nullptr;
         if (cookie) *cookie = nullptr;
         return E_NOTIMPL;

@@ -3,11 +3,11 @@
 
 #include "device/wpd_api.h"
 #include "virtualphone/platform/phone_method.h"
-#include "win/com_object.h"
+#include "virtualphone/platform/platform_object.h"
 
 namespace vphone {
 
-class PortableDeviceResources final : public win::ComObject<PortableDeviceResources, IPortableDeviceResources> {
+class PortableDeviceResources final : public PlatformObject<PortableDeviceResources, IPortableDeviceResources> {
 public:
     explicit PortableDeviceResources(std::shared_ptr<Phone> phone) noexcept : phone_(std::move(phone)) {}
 

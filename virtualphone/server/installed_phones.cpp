@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 namespace vphone::server {
 
 std::shared_ptr<PhoneSet> LoadInstalledPhones() {
@@ -24,6 +26,16 @@ std::shared_ptr<PhoneSet> LoadInstalledPhones() {
         }
         // Installed phones speak the maker's vendor extension: clock, AT, SyncML, app install.
         AttachVendorExtension(*phone);
+        // And keep what hosts give them, for every process.
+        const HRESULT kept = phone->KeepIn(entry.dataFolder);
+        if (FAILED(kept)) {
+            wchar_t code[16];
+            swprintf(code, 16, L"%08lx", static_cast<unsigned long>(kept));
+            OutputDebugStringW((L"virtualphone: phone " + entry.name + L" left out: cannot open its data in " +
+                                entry.dataFolder + L" (hr = " + code + L"); vphone-install reset " + entry.name +
+                                L" starts it afresh\n").c_str());
+            continue;
+        }
         phones->Add(std::move(phone));
     }
     return phones;

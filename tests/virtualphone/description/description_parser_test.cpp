@@ -147,6 +147,12 @@ TEST_F(DescriptionParser, PlaylistWithoutItemsHasNoReferences) {
     EXPECT_EQ(phone->objects.back().data.kind, DataOrigin::Kind::LocalFile);
 }
 
+TEST_F(DescriptionParser, HostFolderIsTakenAsAFullPath) {
+    const auto phone = Parse(std::wstring(kIdentity) + L"storage Disk\n capacity 1 GiB\n host-folder ./media/\n");
+    ASSERT_TRUE(phone) << error_.Text();
+    EXPECT_EQ(phone->objects.back().hostFolder, folder_ + L"\\media");
+}
+
 TEST_F(DescriptionParser, ReadsControlsAndWritesThemBack) {
     const auto phone = Parse(std::wstring(kIdentity) +
                              L"link 1500 us 20 MB/s\n"
@@ -249,6 +255,13 @@ INSTANTIATE_TEST_SUITE_P(
                        L"unexpected indentation"},
         BadDescription{"PlaylistItemMissing", L"storage Card\n  capacity 1 GiB\n  playlist p.pla\n    item nope.mp3\n", 6,
                        L"'\\Card\\nope.mp3' is not an object of this phone"},
+        BadDescription{"HostFolderMissing", L"storage Card\n  capacity 1 GiB\n  host-folder nowhere\n", 5,
+                       L"cannot open host folder 'nowhere'"},
+        BadDescription{"HostFolderIsAFile", L"storage Card\n  capacity 1 GiB\n  host-folder thumb.png\n", 5,
+                       L"host folder 'thumb.png' is a file"},
+        BadDescription{"ObjectsInAHostFolderStorage",
+                       L"storage Card\n  capacity 1 GiB\n  host-folder media\n  file a.mp3\n", 6,
+                       L"storage 'Card' shows its host folder"},
         BadDescription{"UnknownLink", L"link usb4\n", 3, L"bad link 'usb4'"},
         BadDescription{"LinkWithoutBandwidth", L"link 1 ms\n", 3, L"bad link '1 ms'"},
         BadDescription{"LinkRoundTripOverTenSeconds", L"link 10001 ms 1 MB/s\n", 3, L"bad link"},

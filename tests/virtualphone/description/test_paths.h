@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <string>
 
@@ -15,11 +16,16 @@ inline std::wstring WinePath(const char *unixPath) {
     return path;
 }
 
-// A new folder in the temp folder, named for this process; the caller removes it.
+// A new folder in the temp folder, named so that no other run (of a process that had the same id,
+// say) has one of that name; the caller removes it.
 inline std::wstring MakeScratchFolder(const wchar_t *prefix) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = std::wstring(temp) + prefix + std::to_wstring(GetCurrentProcessId());
+    GUID guid{};
+    CoCreateGuid(&guid);
+    wchar_t name[40];
+    StringFromGUID2(guid, name, 40);
+    std::wstring folder = std::wstring(temp) + prefix + name;
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
 }

@@ -7,6 +7,7 @@
 #include "virtualphone/install/phone_installer.h"
 #include "virtualphone/install/registry.h"
 #include "virtualphone/model/phone_identity.h"
+#include "virtualphone/model/shared_controls.h"
 
 #include <gtest/gtest.h>
 #include <wrl/client.h>
@@ -180,6 +181,18 @@ TEST_F(PhoneInstaller, CommandLineInstallsListsAndUninstalls) {
     EXPECT_EQ(RegisteredServer(&server), S_OK);
     EXPECT_EQ(server, kServer) << "the server beside the program is registered by default";
     EXPECT_EQ(RunInstaller(L"list"), 0u);
+    // A reset also takes back what vphone-ctl changed.
+    std::unique_ptr<SharedControls> controls;
+    ASSERT_EQ(SharedControls::Open(SharedControls::FileIn(folder_), ControlSettings{}, &controls), S_OK);
+    ASSERT_EQ(controls->Change([](ControlSettings &settings) { return settings.unplugged = true; }), S_OK);
+    EXPECT_EQ(RunInstaller(std::wstring(L"reset ") + kName), 0u);
+    ControlSettings settings;
+    unsigned connection = 0;
+    long generation = 0;
+    ASSERT_TRUE(controls->Read(&settings, &connection, &generation));
+    EXPECT_FALSE(settings.unplugged);
+    controls.reset();
+    EXPECT_EQ(RunInstaller(L"reset no-such-phone"), 1u);
     EXPECT_EQ(RunInstaller(std::wstring(L"uninstall ") + kName), 0u);
     EXPECT_FALSE(Listed());
 
