@@ -1,7 +1,8 @@
 // The link's speed model against its own figures: PutFile and GetFile of 100 MiB through orvik.dll
 // over a phone on a USB 2.0 link, each set against what the model says the copy costs (its bytes at
-// the link's bandwidth plus a round trip for every platform call it made). Then the same copies
-// without a link, for the phone's own share of the time.
+// the link's bandwidth plus a round trip for every platform call it made), then the same copies without
+// a link, for the phone's own share of the time. And 1 GiB each way on a USB 3.0 link against the
+// link's ideal time, its bytes at its bandwidth with no call costing anything.
 #include <windows.h>
 
 #include <cstdio>
@@ -15,6 +16,7 @@
 namespace {
 
 constexpr unsigned long long kFileBytes = 100ull << 20;
+constexpr unsigned long long kBigFileBytes = 1ull << 30;
 constexpr wchar_t kDevicePath[] = L"\\Card\\Video\\link.mp4";
 
 struct Copy {
@@ -53,12 +55,21 @@ void Report(const char *what, const Copy &copy) {
     }
 }
 
+// Against the ideal: the bytes at the link's bandwidth, as if no call cost a round trip.
+void ReportAgainstIdeal(const char *what, const Copy &copy, vphone::LinkSpeed speed) {
+    const double ideal = static_cast<double>(copy.use.bytes) / static_cast<double>(speed.bytesPerSecond);
+    std::printf("%-28s result %d  %6.3f s  ideal %6.3f s (%llu calls)  %.4f x ideal (target at most 1.02)\n", what,
+                static_cast<int>(copy.result), copy.seconds, ideal, static_cast<unsigned long long>(copy.use.roundTrips),
+                copy.seconds / ideal);
+}
+
 }  // namespace
 
 int main() {
     const std::wstring local = bench::TempPath(L"orvik-bench-link.bin");
     const std::wstring back = bench::TempPath(L"orvik-bench-link-back.bin");
-    if (!bench::WriteLocalFile(local, kFileBytes)) return 1;
+    const std::wstring big = bench::TempPath(L"orvik-bench-link-big.bin");
+    if (!bench::WriteLocalFile(local, kFileBytes) || !bench::WriteLocalFile(big, kBigFileBytes)) return 1;
 
     vphone::PhoneBuilder builder;
     builder.SerialNumber(L"BENCH0005").InstanceId(L"USB\\VID_0FCE&PID_BE0F\\BENCH0005")
@@ -80,10 +91,16 @@ int main() {
         Report((std::string("WPD_Media_GetFile, link ") + name).c_str(), Measure(phone, get));
     }
 
+    const auto putBig = [&] { return WPD_Media_PutFile(handle, kDevicePath, big.c_str(), 4); };
+    std::printf("1 GiB each way on usb3\n");
+    phone.Controls().SetLink(vphone::LinkSpeed::Usb3());
+    ReportAgainstIdeal("WPD_Media_PutFile, link usb3", Measure(phone, putBig), vphone::LinkSpeed::Usb3());
+    ReportAgainstIdeal("WPD_Media_GetFile, link usb3", Measure(phone, get), vphone::LinkSpeed::Usb3());
+    phone.Controls().SetLink(vphone::LinkSpeed::None());
+
     WPD_Media_DeleteFile(handle, kDevicePath, 0);
     WPD_DisconnectDevice(handle);
     WPD_Uninitialize(handle);
-    DeleteFileW(local.c_str());
-    DeleteFileW(back.c_str());
+    for (const std::wstring &file : {local, back, big}) DeleteFileW(file.c_str());
     return 0;
 }

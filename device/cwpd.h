@@ -123,9 +123,11 @@ public:
     HRESULT OpenVendorChannel(ULONG channel);
     HRESULT CloseVendorChannel(ULONG channel);
     // The whole data phase into one CoTaskMem buffer that the caller frees; null and 0 when empty. The
-    // buffer grows as the data arrives, whatever size the phone announced, up to kMaxBufferedRead.
+    // buffer grows as the data arrives, whatever size the phone announced, up to kMaxBufferedRead. With
+    // refused given, a refusal of the operation is not logged but told there (the caller has another way).
     HRESULT ReadVendorData(WORD opCode, IPortableDevicePropVariantCollection **params,
-                           IPortableDevicePropVariantCollection **responseParams, BYTE **data, ULONG *size);
+                           IPortableDevicePropVariantCollection **responseParams, BYTE **data, ULONG *size,
+                           bool *refused = nullptr);
     HRESULT WriteVendorData(WORD opCode, IPortableDevicePropVariantCollection **params,
                             IPortableDevicePropVariantCollection **responseParams, const BYTE *data, ULONG size);
     // The first headerLength bytes of the data phase go to header, the rest to stream; count is what
@@ -143,8 +145,16 @@ public:
 
     static constexpr ULONG kVendorChunkBytes = 8192;
     static constexpr ULONG kMaxBufferedRead = 64 << 20;
+    // A buffered read asks for at least this much a step, whatever the phone's transfer size: its data
+    // is wanted whole, and every step costs a round trip.
+    static constexpr ULONG kBufferedReadStep = 256 * 1024;
 
 private:
+    // The two ways of FindObjectByPersistentId: the persistent ids of every object in one exchange,
+    // and the handles one at a time, newest first. refused: the phone has no such list.
+    HRESULT FindInObjectPropList(const wchar_t *id, ULONG *handle, bool &refused);
+    HRESULT FindAmongObjectHandles(const wchar_t *id, ULONG *handle);
+
     std::mutex vendorLock_;
 };
 

@@ -363,8 +363,10 @@ inline constexpr WORD PTP_OC_OpenSession = 0x1002;
 inline constexpr WORD PTP_OC_CloseSession = 0x1003;
 inline constexpr WORD PTP_OC_GetObjectHandles = 0x1007;
 inline constexpr WORD PTP_OC_MTP_GetObjectPropValue = 0x9803;
+inline constexpr WORD PTP_OC_MTP_GetObjPropList = 0x9805;
 inline constexpr ULONG PTP_OPC_PersistantUniqueObjectIdentifier = 0xDC41;  // the protocol's spelling
 inline constexpr ULONG PTP_GOH_ALL_STORAGE = 0xFFFFFFFF;                   // GetObjectHandles: every storage
+inline constexpr WORD PTP_DTC_UINT128 = 0x000A;                             // a property value's data type
 
 inline constexpr ULONG PTP_RC_OK = 0x2001;
 inline constexpr ULONG PTP_RC_GeneralError = 0x2002;
@@ -374,9 +376,12 @@ inline constexpr ULONG PTP_RC_ParameterNotSupported = 0x2006;
 inline constexpr ULONG PTP_RC_InvalidObjectHandle = 0x2009;
 inline constexpr ULONG PTP_RC_StoreFull = 0x200C;
 inline constexpr ULONG PTP_RC_AccessDenied = 0x200F;
+inline constexpr ULONG PTP_RC_SpecificationByFormatUnsupported = 0x2014;
 inline constexpr ULONG PTP_RC_DeviceBusy = 0x2019;
 inline constexpr ULONG PTP_RC_InvalidParameter = 0x201D;
 inline constexpr ULONG PTP_RC_SessionAlreadyOpened = 0x201E;
 inline constexpr ULONG PTP_RC_MTP_Invalid_ObjectPropCode = 0xA801;
+inline constexpr ULONG PTP_RC_MTP_Specification_By_Group_Unsupported = 0xA807;
+inline constexpr ULONG PTP_RC_MTP_Specification_By_Depth_Unsupported = 0xA808;
 
 }  // namespace wpd

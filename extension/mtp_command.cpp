@@ -1,5 +1,5 @@
 // The five forms of a vendor MTP operation: without data, reading or writing one buffer, reading into
-// or writing from a stream; and the object lookup built on them.
+// or writing from a stream.
 #include <windows.h>
 #include <wrl/client.h>
 
@@ -78,16 +78,20 @@ HRESULT CWpdMtpext::CloseVendorChannel(ULONG channel) {
 }
 
 HRESULT CWpdMtpext::ReadVendorData(WORD opCode, IPortableDevicePropVariantCollection **params,
-                                   IPortableDevicePropVariantCollection **responseParams, BYTE **data, ULONG *size) {
+                                   IPortableDevicePropVariantCollection **responseParams, BYTE **data, ULONG *size,
+                                   bool *refused) {
     *data = nullptr;
     *size = 0;
     VendorOperation operation(GetDeviceRef()->Get(), opCode, vendorLock_);
+    if (refused) operation.ExpectRefusal();
     HRESULT hr = operation.Start(WPD_COMMAND_MTP_EXT_EXECUTE_COMMAND_WITH_DATA_TO_READ, params, nullptr);
     ReceivedBytes received(kMaxBufferedRead);
     if (hr == S_OK) {
-        hr = operation.ReadPhase([&](const BYTE *bytes, ULONG length) { return received.Append(bytes, length); });
+        hr = operation.ReadPhase([&](const BYTE *bytes, ULONG length) { return received.Append(bytes, length); },
+                                 kBufferedReadStep);
     }
     hr = operation.Finish(hr, responseParams);
+    if (refused) *refused = operation.Refused();
     if (hr == S_OK) received.HandOver(data, size);
     return hr;
 }
@@ -160,38 +164,4 @@ HRESULT CWpdMtpext::WriteVendorDataFromStream(WORD opCode, IPortableDevicePropVa
         hr = E_DATA_PHASE_ENDED;
     }
     return operation.Finish(hr, responseParams);
-}
-
-HRESULT CWpdMtpext::FindObjectByPersistentId(const wchar_t *id, ULONG *handle) {
-    *handle = 0;
-    ComPtr<IPortableDevicePropVariantCollection> params;
-    if (FAILED(OperationParams(PTP_OC_GetObjectHandles, {PTP_GOH_ALL_STORAGE}, params))) return E_FAIL;
-    win::UniqueCoTaskMem<BYTE> handles;
-    ULONG size = 0;
-    HRESULT hr = ReadVendorData(PTP_OC_GetObjectHandles, params.GetAddressOf(), nullptr, handles.put(), &size);
-    // Whatever the phone answered, no object found is E_FAIL.
-    if (FAILED(hr) || size < sizeof(ULONG)) return E_FAIL;
-    // An MTP array: a count, then the handles. The count is the phone's word, the size is what came.
-    ULONG declared = 0;
-    std::memcpy(&declared, handles.get(), sizeof declared);
-    const ULONG available = std::min<ULONG>(declared, (size - sizeof(ULONG)) / sizeof(ULONG));
-    for (ULONG i = 0; i < available && hr >= 0; ++i) {
-        ULONG candidate = 0;
-        std::memcpy(&candidate, handles.get() + sizeof(ULONG) * (i + 1), sizeof candidate);
-        hr = OperationParams(PTP_OC_MTP_GetObjectPropValue, {candidate, PTP_OPC_PersistantUniqueObjectIdentifier},
-                             params);
-        if (FAILED(hr)) break;
-        win::UniqueCoTaskMem<BYTE> value;
-        ULONG valueSize = 0;
-        hr = ReadVendorData(PTP_OC_MTP_GetObjectPropValue, params.GetAddressOf(), nullptr, value.put(), &valueSize);
-        if (hr != S_OK || valueSize < sizeof(GUID)) continue;
-        GUID persistentId;
-        std::memcpy(&persistentId, value.get(), sizeof persistentId);
-        wchar_t text[80];
-        if (StringFromGUID2(persistentId, text, ARRAYSIZE(text)) && wcscmp(text, id) == 0) {
-            *handle = candidate;
-            break;
-        }
-    }
-    return *handle ? hr : E_FAIL;
 }

@@ -29,9 +29,12 @@ HRESULT VendorOperation::Start(const PROPERTYKEY &command, IPortableDevicePropVa
             record_->SetUnsignedLargeIntegerValue(WPD_PROPERTY_MTP_EXT_TRANSFER_TOTAL_DATA_SIZE, *totalToWrite));
     }
     RETURN_IF_FAILED(Send());
-    if (command.pid == WPD_COMMAND_MTP_EXT_EXECUTE_COMMAND_WITHOUT_DATA_PHASE.pid) return S_OK;
-    RETURN_IF_FAILED(result_->GetStringValue(WPD_PROPERTY_MTP_EXT_TRANSFER_CONTEXT, context_.put()));
-    return totalToWrite ? S_OK : ReadAnnouncement();
+    if (command.pid != WPD_COMMAND_MTP_EXT_EXECUTE_COMMAND_WITHOUT_DATA_PHASE.pid) {
+        RETURN_IF_FAILED(result_->GetStringValue(WPD_PROPERTY_MTP_EXT_TRANSFER_CONTEXT, context_.put()));
+        if (!totalToWrite) RETURN_IF_FAILED(ReadAnnouncement());
+    }
+    started_ = true;
+    return S_OK;
 }
 
 HRESULT VendorOperation::ReadAnnouncement() {
@@ -79,8 +82,9 @@ HRESULT VendorOperation::Finish(HRESULT status, IPortableDevicePropVariantCollec
         if (SUCCEEDED(ended)) ended = Send();
         if (status == S_OK) status = ended;
     }
+    if (!started_) refused_ = true;
     if (status == S_OK) status = CheckResponse(responseParams);
-    if (status != S_OK) {
+    if (status != S_OK && !(refused_ && refusalExpected_)) {
         LogLine(1, "Mtp Send command failed, hr=%08x, OpCode=%04x", static_cast<unsigned>(status), opCode_);
     }
     return status;
@@ -110,7 +114,10 @@ HRESULT VendorOperation::CheckResponse(IPortableDevicePropVariantCollection **re
     ULONG code = 0;
     RETURN_IF_FAILED(result_->GetUnsignedIntegerValue(WPD_PROPERTY_MTP_EXT_RESPONSE_CODE, &code));
     if (code != PTP_RC_OK) {
-        LogLine(1, "Mtp Send command failed, ResponseCode=%08x, OpCode=%04x", static_cast<unsigned>(code), opCode_);
+        refused_ = true;
+        if (!refusalExpected_) {
+            LogLine(1, "Mtp Send command failed, ResponseCode=%08x, OpCode=%04x", static_cast<unsigned>(code), opCode_);
+        }
         return MtpResponseAsHResult(code);
     }
     if (!responseParams) return S_OK;

@@ -28,6 +28,11 @@ public:
     // Holds deviceLock, the device's one-operation-at-a-time lock, until the operation is finished.
     VendorOperation(IPortableDevice *device, WORD opCode, std::mutex &deviceLock);
 
+    // For an operation the caller has another way for: its refusal, by the platform (a failing first
+    // command) or by the phone (a response code other than OK), is not logged. Refused() tells.
+    void ExpectRefusal() { refusalExpected_ = true; }
+    bool Refused() const { return refused_; }
+
     // The first step: command 12, 13 or 14 with the operation code and parameters (params may point at
     // null), and the size to write for command 14.
     HRESULT Start(const PROPERTYKEY &command, IPortableDevicePropVariantCollection **params,
@@ -37,9 +42,10 @@ public:
 
     // The data phase of a read, chunk by chunk, each piece of bytes handed to take(bytes, length):
     // S_OK goes on, S_FALSE stops early (the host cancelled), a failure ends the read. The phone's
-    // announcement is not trusted beyond reading: a piece never exceeds what was asked for.
+    // announcement is not trusted beyond reading: a piece never exceeds what was asked for. A chunk is
+    // the phone's transfer size, or minimumChunk where that is larger.
     template <class Take>
-    HRESULT ReadPhase(Take &&take);
+    HRESULT ReadPhase(Take &&take, ULONG minimumChunk = 0);
 
     // One write step; nothing is sent for 0 bytes, which the platform's value set cannot carry.
     HRESULT WriteData(const BYTE *data, ULONG size);
@@ -67,13 +73,18 @@ private:
     win::UniqueCoTaskMemString context_;  // set once a data phase has begun
     ULONGLONG announced_ = 0;
     ULONG readChunk_ = kDefaultReadChunk;
+    bool started_ = false;  // the first command went through
+    bool refusalExpected_ = false;
+    bool refused_ = false;
 };
 
 template <class Take>
-HRESULT VendorOperation::ReadPhase(Take &&take) {
+HRESULT VendorOperation::ReadPhase(Take &&take, ULONG minimumChunk) {
     const bool unknown = announced_ == kUnknownDataSize;
     if (announced_ == 0) return S_OK;
-    const ULONG chunk = readChunk_;
+    // Never more than the phone announced, when it knows: an announcement costs no allocation beyond it.
+    ULONG chunk = std::max(readChunk_, std::min(minimumChunk, kMaxReadChunk));
+    if (!unknown) chunk = static_cast<ULONG>(std::min<ULONGLONG>(chunk, announced_));
     win::UniqueCoTaskMem<BYTE> request(static_cast<BYTE *>(CoTaskMemAlloc(chunk)));
     if (!request) return E_OUTOFMEMORY;
     for (ULONGLONG received = 0; unknown || received < announced_;) {

@@ -127,10 +127,11 @@ TEST_F(VendorInstall, RefusalOfThePhoneIsTranslated) {
     EXPECT_EQ(WPD_InstallApp(handle, locals.c_str(), remotes.c_str(), 1, 0), WPD_ERROR_MTP_STORE_FULL);
 }
 
-// The phone's refusal to list its objects means the copy cannot be found: that is a failure of the
-// install, not the phone's answer.
+// The phone's refusal to list its objects, both ways, means the copy cannot be found: that is a
+// failure of the install, not the phone's answer.
 TEST_F(VendorInstall, RefusedObjectListFailsTheInstall) {
     void *handle = ConnectedHandle(WPD_METHOD_ZEPH);
+    vendor_->SetResponse(VendorOperation::GetObjectPropList, wpd::PTP_RC_DeviceBusy);
     vendor_->SetResponse(VendorOperation::GetObjectHandles, wpd::PTP_RC_DeviceBusy);
     const std::wstring locals = LocalFile(L"orvik-app.jar", "archive") + L'\0';
     const std::wstring remotes = std::wstring(L"\\Card\\app.jar") + L'\0';

@@ -78,6 +78,7 @@ TEST_P(TransferFailingMidway, IsEndedAndTheNextCallWorks) {
             failed = VendorOperation::SyncMLGet;
             break;
         case Failing::BufferRead:  // the reply's fetch, on the event thread; the write's step is the first
+            vendor_->LimitReadsTo(8);  // a buffered read asks for more than the transfer size at once
             vendor_->FailDataStep(3, E_FAIL);
             ASSERT_EQ(WPD_ATWrite(handle, "ATI", 0), WPD_ERROR_OK);
             vendor_->WaitForEvents();

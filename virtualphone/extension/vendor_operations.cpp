@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <utility>
 
 namespace vphone {
@@ -16,8 +17,31 @@ namespace {
 constexpr ULONG kSyncMLChannel = 0x1000;
 constexpr ULONG kATChannel = 0x1001;
 
-void AppendUInt32(std::vector<BYTE> &out, ULONG value) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<BYTE>(value >> (8 * i)));
+constexpr ULONG kAll = 0xFFFFFFFF;  // GetObjectPropList: every object, every property, every level
+
+void AppendLittleEndian(std::vector<BYTE> &out, ULONG value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<BYTE>(value >> (8 * i)));
+}
+void AppendUInt32(std::vector<BYTE> &out, ULONG value) { AppendLittleEndian(out, value, 4); }
+
+// The object's persistent unique id as MTP's UINT128 carries it: the GUID's bytes as it keeps them.
+bool AppendPersistentId(const PhoneObject &object, std::vector<BYTE> &out) {
+    GUID id;
+    if (FAILED(IIDFromString(object.persistentId.c_str(), &id))) return false;
+    const BYTE *bytes = reinterpret_cast<const BYTE *>(&id);
+    out.insert(out.end(), bytes, bytes + sizeof id);
+    return true;
+}
+
+// The objects MTP lists (the device and storages are none), in the order they were made: this phone
+// keeps them in one table, as simple responders do, so the newest come last.
+std::vector<PhoneObject> ListedObjects(const Phone &phone) {
+    std::vector<PhoneObject> objects = phone.Tree();
+    std::erase_if(objects, [](const PhoneObject &object) {
+        return object.kind == ObjectKind::Device || object.kind == ObjectKind::Storage;
+    });
+    std::sort(objects.begin(), objects.end(), [](const PhoneObject &a, const PhoneObject &b) { return a.handle < b.handle; });
+    return objects;
 }
 
 std::string Narrow(const std::wstring &text) { return std::string(text.begin(), text.end()); }
@@ -31,6 +55,7 @@ VendorOperation VendorPhone::Classify(const VendorExchange &exchange) const {
         case PTP_OC_CloseSession: return VendorOperation::CloseChannel;
         case PTP_OC_GetObjectHandles: return VendorOperation::GetObjectHandles;
         case PTP_OC_MTP_GetObjectPropValue: return VendorOperation::GetObjectPropValue;
+        case PTP_OC_MTP_GetObjPropList: return VendorOperation::GetObjectPropList;
         case 0: break;
         default: return VendorOperation::Unknown;
     }
@@ -105,6 +130,7 @@ ULONG VendorPhone::Produce(VendorExchange &exchange, std::vector<BYTE> &out) {
             if (exchange.params.size() != 2) return PTP_RC_InvalidParameter;
             if (exchange.params[1] != PTP_OPC_PersistantUniqueObjectIdentifier) return PTP_RC_MTP_Invalid_ObjectPropCode;
             return PersistentIdOf(exchange.params[0], out);
+        case VendorOperation::GetObjectPropList: return ObjectPropList(exchange.params, out);
         case VendorOperation::ATRead:
             out.assign(atPending_.begin(), atPending_.end());
             atPending_.clear();
@@ -145,22 +171,59 @@ ULONG VendorPhone::Consume(VendorExchange &exchange) {
 }
 
 ULONG VendorPhone::ObjectHandles(std::vector<BYTE> &out) const {
-    std::vector<ULONG> handles;
-    for (const PhoneObject &object : phone_.Tree()) {
-        if (object.kind != ObjectKind::Device && object.kind != ObjectKind::Storage) handles.push_back(object.handle);
-    }
-    AppendUInt32(out, static_cast<ULONG>(handles.size()));
-    for (ULONG handle : handles) AppendUInt32(out, handle);
+    const std::vector<PhoneObject> objects = ListedObjects(phone_);
+    AppendUInt32(out, static_cast<ULONG>(objects.size()));
+    for (const PhoneObject &object : objects) AppendUInt32(out, object.handle);
     return PTP_RC_OK;
 }
 
 ULONG VendorPhone::PersistentIdOf(ULONG handle, std::vector<BYTE> &out) const {
     const std::optional<PhoneObject> object = phone_.FindObjectByHandle(handle);
     if (!object) return PTP_RC_InvalidObjectHandle;
-    GUID id;
-    if (FAILED(IIDFromString(object->persistentId.c_str(), &id))) return PTP_RC_GeneralError;
-    const BYTE *bytes = reinterpret_cast<const BYTE *>(&id);
-    out.assign(bytes, bytes + sizeof id);
+    return AppendPersistentId(*object, out) ? PTP_RC_OK : PTP_RC_GeneralError;
+}
+
+// MTP GetObjectPropList [handle, format, property, group, depth], for the one property the
+// phone lists this way, the persistent unique id. Handle 0xFFFFFFFF is every object, with depth 0 or
+// 0xFFFFFFFF (Android's responder takes both); another handle is that object at depth 0 and its
+// children at depth 1; handle 0 is the root, whose children are the objects at the storages' tops.
+// What the phone does not do it answers as MTP says: by format, by group, other depths.
+ULONG VendorPhone::ObjectPropList(const std::vector<ULONG> &params, std::vector<BYTE> &out) const {
+    if (!phone_.Profile().objectPropLists) return PTP_RC_OperationNotSupported;
+    if (params.size() != 5) return PTP_RC_InvalidParameter;
+    const ULONG handle = params[0], format = params[1], property = params[2], depth = params[4];
+    if (format != 0) return PTP_RC_SpecificationByFormatUnsupported;
+    if (property == 0) return PTP_RC_MTP_Specification_By_Group_Unsupported;
+    if (property != kAll && property != PTP_OPC_PersistantUniqueObjectIdentifier) {
+        return PTP_RC_MTP_Invalid_ObjectPropCode;
+    }
+    const std::vector<PhoneObject> objects = ListedObjects(phone_);
+    std::function<bool(const PhoneObject &)> selected;
+    const bool everything = (handle == kAll && (depth == 0 || depth == kAll)) || (handle == 0 && depth == kAll);
+    if (everything) {
+        selected = [](const PhoneObject &) { return true; };
+    } else if (handle == 0 && depth == 1) {
+        selected = [&](const PhoneObject &o) { return o.parentId == o.storageId; };
+    } else if (handle != 0 && handle != kAll && (depth == 0 || depth == 1)) {
+        const auto object = std::find_if(objects.begin(), objects.end(), [&](const PhoneObject &o) { return o.handle == handle; });
+        if (object == objects.end()) return PTP_RC_InvalidObjectHandle;
+        const std::wstring id = object->id;
+        selected = [id, depth](const PhoneObject &o) { return depth == 0 ? o.id == id : o.parentId == id; };
+    } else {
+        return PTP_RC_MTP_Specification_By_Depth_Unsupported;
+    }
+    std::vector<BYTE> elements;
+    ULONG count = 0;
+    for (const PhoneObject &object : objects) {
+        if (!selected(object)) continue;
+        AppendUInt32(elements, object.handle);
+        AppendLittleEndian(elements, PTP_OPC_PersistantUniqueObjectIdentifier, 2);
+        AppendLittleEndian(elements, PTP_DTC_UINT128, 2);
+        if (!AppendPersistentId(object, elements)) return PTP_RC_GeneralError;
+        ++count;
+    }
+    AppendUInt32(out, count);
+    out.insert(out.end(), elements.begin(), elements.end());
     return PTP_RC_OK;
 }
 

@@ -62,9 +62,14 @@ void VendorPhone::SetResponse(VendorOperation operation, ULONG code) {
     std::lock_guard lock(mutex_);
     responses_[operation] = code;
 }
+void VendorPhone::SetReadData(VendorOperation operation, std::vector<BYTE> data) {
+    std::lock_guard lock(mutex_);
+    readData_[operation] = std::move(data);
+}
 void VendorPhone::ClearResponses() {
     std::lock_guard lock(mutex_);
     responses_.clear();
+    readData_.clear();
 }
 void VendorPhone::SetCompletion(DWORD delayMs, ULONG code) {
     std::lock_guard lock(mutex_);

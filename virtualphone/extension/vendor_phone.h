@@ -44,6 +44,7 @@ enum class VendorOperation {
     InstallApp,
     GetObjectHandles,
     GetObjectPropValue,
+    GetObjectPropList,
     Unknown,
 };
 
@@ -70,7 +71,9 @@ public:
 
     // Controls. Every later operation of that kind is answered with code and has no other effect.
     void SetResponse(VendorOperation operation, ULONG code);
-    void ClearResponses();
+    // Every later read of that kind that the phone answers hands out data instead of its own.
+    void SetReadData(VendorOperation operation, std::vector<BYTE> data);
+    void ClearResponses();  // both of the above
     // SyncML completions: raised after delay, carrying code; the next count of them are never raised.
     void SetCompletion(DWORD delayMs, ULONG code = wpd::PTP_RC_OK);
     void LoseCompletions(unsigned count);
@@ -150,6 +153,7 @@ private:
     ULONG Consume(VendorExchange &exchange);
     ULONG ObjectHandles(std::vector<BYTE> &out) const;
     ULONG PersistentIdOf(ULONG handle, std::vector<BYTE> &out) const;
+    ULONG ObjectPropList(const std::vector<ULONG> &params, std::vector<BYTE> &out) const;
     ULONG Install(const std::vector<BYTE> &data);
     std::string ModemReply(const std::string &command) const;
 
@@ -163,6 +167,7 @@ private:
     Phone &phone_;
     mutable std::mutex mutex_;
     std::map<VendorOperation, ULONG> responses_;
+    std::map<VendorOperation, std::vector<BYTE>> readData_;
     Channel at_;
     Channel syncml_;
     unsigned openings_ = 0;

@@ -105,7 +105,12 @@ HRESULT VendorPhone::Begin(IPortableDeviceValues *parameters, IPortableDeviceVal
         transfer.refused = refused->second;
     } else if (phase == DataPhase::FromPhone) {
         const ULONG code = Produce(exchange, transfer.out);
-        if (code != PTP_RC_OK) transfer.refused = code;
+        const auto replaced = readData_.find(exchange.operation);
+        if (code != PTP_RC_OK) {
+            transfer.refused = code;
+        } else if (replaced != readData_.end()) {
+            transfer.out = replaced->second;
+        }
     }
     const std::wstring context = L"vendor-transfer-" + std::to_wstring(nextTransfer_++);
     hr = results->SetStringValue(WPD_PROPERTY_MTP_EXT_TRANSFER_CONTEXT, context.c_str());

@@ -1,6 +1,8 @@
 // How a kind of phone behaves, fixed when the phone is made: a set of named switches, each read where
 // its behaviour happens. The default profile is a phone of the library's original era; "android"
-// behaves as Android's MTP responder does (its MtpServer and MtpStorageManager).
+// behaves as Android's MTP responder does (its MtpServer and MtpStorageManager); "basic" is the default
+// phone without MTP's operations on lists of object properties, as phones that implement only the
+// operations MTP requires.
 #pragma once
 
 #include <optional>
@@ -33,6 +35,9 @@ struct PhoneProfile {
     // The properties of many objects come in one request (IPortableDevicePropertiesBulk), as the MTP
     // driver serves them with GetObjectPropList; otherwise the properties object has no bulk interface.
     bool bulkProperties = true;
+    // The phone answers MTP GetObjectPropList, which MTP leaves optional; otherwise it answers
+    // "operation not supported".
+    bool objectPropLists = true;
 };
 
 inline PhoneProfile DefaultProfile() { return {}; }
@@ -52,10 +57,18 @@ inline PhoneProfile AndroidProfile() {
     return profile;
 }
 
+inline PhoneProfile BasicProfile() {
+    PhoneProfile profile;
+    profile.name = L"basic";
+    profile.objectPropLists = false;
+    return profile;
+}
+
 // The profile of that name, or none.
 inline std::optional<PhoneProfile> ProfileNamed(std::wstring_view name) {
     if (name == L"default") return DefaultProfile();
     if (name == L"android") return AndroidProfile();
+    if (name == L"basic") return BasicProfile();
     return std::nullopt;
 }
 
