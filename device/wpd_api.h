@@ -155,6 +155,35 @@ struct IPortableDeviceEventCallback : public IUnknown {
 __CRT_UUID_DECL(IPortableDeviceEventCallback, 0xa8792a31, 0xf385, 0x493c, 0xa8, 0x93, 0x40, 0xf6, 0x4e, 0xb4, 0x5f,
                 0x6e)
 
+// Implemented by clients; the platform calls it on a thread of its own while a bulk request runs:
+// OnStart, then OnProgress with batches of results, then OnEnd whatever happened.
+struct IPortableDevicePropertiesBulkCallback : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE OnStart(REFGUID context) = 0;
+    virtual HRESULT STDMETHODCALLTYPE OnProgress(REFGUID context, IPortableDeviceValuesCollection *results) = 0;
+    virtual HRESULT STDMETHODCALLTYPE OnEnd(REFGUID context, HRESULT status) = 0;
+};
+__CRT_UUID_DECL(IPortableDevicePropertiesBulkCallback, 0x9deacb80, 0x11e8, 0x40e3, 0xa9, 0xf3, 0xf5, 0x57, 0x98,
+                0x6a, 0x78, 0x45)
+
+// QueryInterface on IPortableDeviceProperties; E_NOINTERFACE where the device has no bulk support.
+struct IPortableDevicePropertiesBulk : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE QueueGetValuesByObjectList(IPortableDevicePropVariantCollection *objectIds,
+                                                                 IPortableDeviceKeyCollection *keys,
+                                                                 IPortableDevicePropertiesBulkCallback *callback,
+                                                                 GUID *context) = 0;
+    virtual HRESULT STDMETHODCALLTYPE QueueGetValuesByObjectFormat(REFGUID format, LPCWSTR parentObjectId,
+                                                                   const DWORD depth, IPortableDeviceKeyCollection *keys,
+                                                                   IPortableDevicePropertiesBulkCallback *callback,
+                                                                   GUID *context) = 0;
+    virtual HRESULT STDMETHODCALLTYPE QueueSetValuesByObjectList(IPortableDeviceValuesCollection *objectValues,
+                                                                 IPortableDevicePropertiesBulkCallback *callback,
+                                                                 GUID *context) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Start(REFGUID context) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Cancel(REFGUID context) = 0;
+};
+__CRT_UUID_DECL(IPortableDevicePropertiesBulk, 0x482b05c0, 0x4056, 0x44ed, 0x9e, 0x0f, 0x5e, 0x23, 0xb0, 0x09, 0xda,
+                0x93)
+
 namespace wpd {
 
 // ---------------------------------------------------------------------------------------------------
@@ -306,6 +335,8 @@ constexpr GUID MtpFormatGuid(unsigned short mtpFormatCode) {
             {0x98, 0xba, 0xc5, 0x7b, 0x46, 0x96, 0x5f, 0xe7}};
 }
 inline constexpr GUID WPD_OBJECT_FORMAT_UNSPECIFIED = MtpFormatGuid(0x3000);
+inline constexpr GUID WPD_OBJECT_FORMAT_ALL = {
+    0xc1f62eb2, 0x4bb3, 0x479c, {0x9c, 0xfa, 0x05, 0xb5, 0xf3, 0xa5, 0x7b, 0x22}};
 inline constexpr GUID WPD_OBJECT_FORMAT_ICON = {
     0x077232ed, 0x102c, 0x4638, {0x9c, 0x22, 0x83, 0xf1, 0x42, 0xbf, 0xc8, 0x22}};
 

@@ -2,12 +2,14 @@
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <array>
 #include <cwchar>
 
 #include "device/platform_objects.h"
 #include "log/hr_log.h"
 #include "media/bounded_text.h"
+#include "media/bulk_values.h"
 #include "media/file_type_table.h"
 #include "media/folder_list.h"
 #include "win/unique_any.h"
@@ -24,8 +26,12 @@ constexpr std::array kObjectKeys = {
 };
 constexpr std::array kStorageKeys = {wpd::WPD_STORAGE_CAPACITY, wpd::WPD_STORAGE_FREE_SPACE_IN_BYTES};
 
-// Children are fetched this many IDs at a time.
-constexpr ULONG kIdsPerFetch = 10;
+// Children are fetched this many IDs at a time: each fetch is an exchange with the phone.
+constexpr ULONG kIdsPerFetch = 1000;
+
+// A bulk read costs a few exchanges (queue, start, a batch of results), so folders with fewer
+// children than this are read one object at a time.
+constexpr size_t kFewestForBulkRead = 4;
 
 // What reading an object answers once another client has deleted it.
 constexpr HRESULT kObjectGone = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
@@ -53,31 +59,40 @@ public:
         }
         return S_OK;
     }
-    bool IsOpen() const { return keys_ != nullptr; }
 
     HRESULT Read(const wchar_t *objectId, ObjectRecord &record, BOOL &known) const {
         ComPtr<IPortableDeviceValues> values;
         RETURN_IF_FAILED_LOG(properties_->GetValues(objectId, keys_.Get(), &values),
                              "Getting properties values failed, hr = %08x");
-        CFolderList::FillObjectNames(record, values.Get(), known);
-        const bool idFits = CFolderList::GetStringProperty(values.Get(), wpd::WPD_OBJECT_ID, record.objectId);
+        Fill(objectId, values.Get(), record, known);
+        return S_OK;
+    }
+
+    // The values of every object in one bulk request, where the device offers it (see ReadValuesInBulk).
+    HRESULT ReadInBulk(const std::vector<win::UniqueCoTaskMemString> &objectIds,
+                       std::vector<ComPtr<IPortableDeviceValues>> &values) const {
+        return ReadValuesInBulk(properties_.Get(), keys_.Get(), objectIds, values);
+    }
+
+    // The record of an object from its values, however they were read.
+    void Fill(const wchar_t *objectId, IPortableDeviceValues *values, ObjectRecord &record, BOOL &known) const {
+        CFolderList::FillObjectNames(record, values, known);
+        const bool idFits = CFolderList::GetStringProperty(values, wpd::WPD_OBJECT_ID, record.objectId);
         const bool parentIdFits =
-            CFolderList::GetStringProperty(values.Get(), wpd::WPD_OBJECT_PARENT_ID, record.parentId);
-        CFolderList::GetUInt64Property(values.Get(), wpd::WPD_OBJECT_SIZE, record.size);
-        CFolderList::GetBoolProperty(values.Get(), wpd::WPD_OBJECT_ISHIDDEN, record.isHidden);
-        CFolderList::GetBoolProperty(values.Get(), wpd::WPD_OBJECT_CAN_DELETE, record.canDelete);
-        CFolderList::GetDateProperty(values.Get(), wpd::WPD_OBJECT_DATE_MODIFIED, record.dateModified);
-        CFolderList::GetStringProperty(values.Get(), wpd::WPD_OBJECT_PERSISTENT_UNIQUE_ID, record.persistentId);
+            CFolderList::GetStringProperty(values, wpd::WPD_OBJECT_PARENT_ID, record.parentId);
+        CFolderList::GetUInt64Property(values, wpd::WPD_OBJECT_SIZE, record.size);
+        CFolderList::GetBoolProperty(values, wpd::WPD_OBJECT_ISHIDDEN, record.isHidden);
+        CFolderList::GetBoolProperty(values, wpd::WPD_OBJECT_CAN_DELETE, record.canDelete);
+        CFolderList::GetDateProperty(values, wpd::WPD_OBJECT_DATE_MODIFIED, record.dateModified);
+        CFolderList::GetStringProperty(values, wpd::WPD_OBJECT_PERSISTENT_UNIQUE_ID, record.persistentId);
         if (withStorage_) {
-            CFolderList::GetUInt64Property(values.Get(), wpd::WPD_STORAGE_CAPACITY, record.storageCapacity);
-            CFolderList::GetUInt64Property(values.Get(), wpd::WPD_STORAGE_FREE_SPACE_IN_BYTES,
-                                           record.storageFreeSpace);
+            CFolderList::GetUInt64Property(values, wpd::WPD_STORAGE_CAPACITY, record.storageCapacity);
+            CFolderList::GetUInt64Property(values, wpd::WPD_STORAGE_FREE_SPACE_IN_BYTES, record.storageFreeSpace);
         }
         if (!idFits || !parentIdFits) {
             LogLine(1, "Object ID or parent ID of object %S does not fit, object left out", objectId);
             known = FALSE;
         }
-        return S_OK;
     }
 
 private:
@@ -89,13 +104,13 @@ private:
 // Every child id of an enumeration, fetched kIdsPerFetch at a time. On a failure ids holds those that
 // arrived before it.
 HRESULT FetchAllIds(IEnumPortableDeviceObjectIDs *children, std::vector<win::UniqueCoTaskMemString> &ids) {
+    std::vector<LPWSTR> fetchedIds(kIdsPerFetch);
     for (;;) {
-        std::array<LPWSTR, kIdsPerFetch> fetchedIds = {};
+        std::fill(fetchedIds.begin(), fetchedIds.end(), nullptr);
         ULONG fetched = 0;
         const HRESULT hr = children->Next(kIdsPerFetch, fetchedIds.data(), &fetched);
         // Every string handed out is freed, whatever happens below.
-        std::array<win::UniqueCoTaskMemString, kIdsPerFetch> owned;
-        for (size_t i = 0; i < fetchedIds.size(); ++i) owned[i].reset(fetchedIds[i]);
+        std::vector<win::UniqueCoTaskMemString> owned(fetchedIds.begin(), fetchedIds.end());
         if (FAILED(hr)) return hr;
         if (fetched == 0) return S_OK;
         for (ULONG i = 0; i < fetched && i < kIdsPerFetch; ++i) ids.push_back(std::move(owned[i]));
@@ -123,12 +138,22 @@ HRESULT CFolderList::EnumFolderObjects(std::vector<ObjectRecord> &list, const wc
     std::vector<win::UniqueCoTaskMemString> ids;
     const HRESULT enumerated = FetchAllIds(children.Get(), ids);
     list.reserve(ids.size());
-    ObjectReader reader;  // opened at the first entry, as reading an entry would
-    for (const win::UniqueCoTaskMemString &id : ids) {
+    ObjectReader reader;
+    // A failure to open is the first entry's failure, as reading that entry would have met it.
+    const HRESULT opened = ids.empty() ? S_OK : reader.Open(Device(), FALSE);
+    // Values that a bulk read brought; an object without them is read on its own.
+    std::vector<ComPtr<IPortableDeviceValues>> bulkValues;
+    if (SUCCEEDED(opened) && ids.size() >= kFewestForBulkRead) (void)reader.ReadInBulk(ids, bulkValues);
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const win::UniqueCoTaskMemString &id = ids[i];
         ObjectRecord &record = list.emplace_back();
         BOOL known = FALSE;
-        HRESULT read = reader.IsOpen() ? S_OK : reader.Open(Device(), FALSE);
-        if (SUCCEEDED(read)) read = reader.Read(id.get(), record, known);
+        HRESULT read = opened;
+        if (SUCCEEDED(read) && i < bulkValues.size() && bulkValues[i]) {
+            reader.Fill(id.get(), bulkValues[i].Get(), record, known);
+        } else if (SUCCEEDED(read)) {
+            read = reader.Read(id.get(), record, known);
+        }
         if (FAILED(read) || !known) list.pop_back();
         // Another client may delete an object between the listing of the ids and the reading of it.
         if (read == kObjectGone) {

@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fieldrec.h"
 #include "orvik.h"
 #include "support/phone_fixture.h"
+#include "win/unique_any.h"
 
 namespace {
 
@@ -175,6 +177,86 @@ TEST_P(Listings, ListingAndSizesLeaveTheLocationAlone) {
     ASSERT_EQ(Listing(L"\\Card\\Music"), kMusicListing);
 }
 
+// Profiles with and without bulk reads.
+vphone::PhoneProfile WithoutBulk(vphone::PhoneProfile profile) {
+    profile.name += L"_nobulk";
+    profile.bulkProperties = false;
+    return profile;
+}
+
+// A folder of entries of every kind: a hidden protected file above 4 GiB, a folder, a playlist, a file
+// of no known type (left out), one whose name is its format's extension in capitals, and one whose
+// name is long enough that a phone spelling paths in its ids gives it an id that does not fit.
+class MixedListings : public PhoneMediaTest, public testing::WithParamInterface<vphone::PhoneProfile> {
+protected:
+    vphone::PhoneProfile Profile() const override { return GetParam(); }
+    std::shared_ptr<vphone::Phone> MakePhone() override {
+        vphone::ObjectAttributes hiddenAndProtected = ModifiedAt(OleDate(2009, 5, 14, 21, 30, 0));
+        hiddenAndProtected.hidden = true;
+        hiddenAndProtected.canDelete = false;
+        vphone::PhoneBuilder builder = orvik_test::StandardPhone(Profile());
+        builder.Storage(L"Phone", 3 * kGiB)
+            .Folder(L"\\Card\\Mixed")
+            .File(L"\\Card\\Mixed\\Caf\u00e9 del Mar.mp3", vphone::PatternData(5 * kGiB), hiddenAndProtected)
+            .Folder(L"\\Card\\Mixed\\Live", ModifiedAt(OleDate(2008, 2, 1, 9, 30, 0)))
+            .File(L"\\Card\\Mixed\\mix.m3u", vphone::TextData("Live/a.mp3\r\n"))
+            .File(L"\\Card\\Mixed\\notes.txt", vphone::TextData("left out"))
+            .File(L"\\Card\\Mixed\\photo.JPG", vphone::TextData("jpeg"))
+            .File(L"\\Card\\Mixed\\" + std::wstring(90, L'n') + L".mp3", vphone::TextData("long"));
+        return builder.Build();
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Profiles, MixedListings,
+                         testing::Values(vphone::DefaultProfile(), vphone::AndroidProfile(),
+                                         WithoutBulk(vphone::DefaultProfile())),
+                         orvik_test::ProfileName);
+
+// Records and log lines are the same whether the entries come in one bulk read or one by one (where
+// bulk reads fail, or the phone has none).
+TEST_P(MixedListings, BulkAndSingleReadsGiveTheSameRecords) {
+    const std::wstring photo = *phone_->FindPath(L"\\Card\\Mixed\\photo.JPG");
+    phone_->Controls().MakeUnreadable(wpd::WPD_OBJECT_DATE_MODIFIED, E_ACCESSDENIED, photo);
+    auto &controls = phone_->Controls();
+    const std::string listed = Listing(L"\\Card\\Mixed");
+    const std::vector<std::string> log = Log();
+    // The three storages and the three folders of \Card one by one, the six entries of \Card\Mixed in
+    // bulk where the phone has it.
+    const bool bulk = GetParam().bulkProperties;
+    EXPECT_EQ(controls.CallCount("IPortableDevicePropertiesBulk::Start"), bulk ? 1u : 0u);
+    EXPECT_EQ(controls.CallCount("IPortableDeviceProperties::GetValues"), bulk ? 3u + 3u : 3u + 3u + 6u);
+    EXPECT_EQ(Names(listed).size(), GetParam().pathObjectIds ? 4u : 5u) << listed;
+    EXPECT_NE(listed.find("X_FB_SIZE:5368709120\r\nX_FB_DATE:20090514T213000\r\nX_FB_ATTRIBUT:readonly hidden\r\n"),
+              std::string::npos) << listed;
+
+    ClearLog();
+    controls.FailEveryCall("IPortableDevicePropertiesBulkCallback::OnProgress", E_FAIL);
+    EXPECT_EQ(Listing(L"\\Card\\Mixed"), listed);
+    EXPECT_EQ(Log(), log);
+}
+
+// Another client deletes an entry after the listing queued its bulk read and before the phone serves
+// it: the phone leaves it out of the results, and the listing reads it on its own and goes on without it.
+TEST_P(MixedListings, AnEntryMissingFromTheBulkResultsIsReadOnItsOwn) {
+    if (!GetParam().bulkProperties) GTEST_SKIP() << "no bulk reads";
+    const std::wstring live = *phone_->FindPath(L"\\Card\\Mixed\\Live");
+    win::UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    phone_->Worker().Post([&] { WaitForSingleObject(release.get(), 10000); });  // holds the phone's thread
+    std::string listed;
+    std::thread host([&] { listed = Listing(L"\\Card\\Mixed"); });
+    for (int waited = 0; phone_->Controls().CallCount("IPortableDevicePropertiesBulk::Start") == 0 && waited < 10000;
+         ++waited) {
+        Sleep(1);
+    }
+    EXPECT_EQ(phone_->Delete(live, true), S_OK);
+    SetEvent(release.get());
+    host.join();
+    EXPECT_EQ(Names(listed).size(), GetParam().pathObjectIds ? 3u : 4u) << listed;
+    EXPECT_EQ(listed.find("Live"), std::string::npos) << listed;
+    EXPECT_TRUE(Logged("Object " + std::string(live.begin(), live.end()) + " is gone, left out of the listing"));
+    EXPECT_EQ(phone_->Controls().CallCount("IPortableDeviceProperties::GetValues"), 3u + 3u + 1u);
+}
+
 // Names that two children share: folders TwinA and TwinB both named Twin, and b.mp3 named a, so that
 // it lists as a.mp3 beside the real a.mp3.
 class SameNames : public PhoneMediaTest {
@@ -207,13 +289,13 @@ TEST_F(SameNames, TheFirstInEnumerationOrderWins) {
     EXPECT_FALSE(phone_->FindPath(L"\\Card\\Music\\b.mp3"));
 }
 
-// A folder of fifteen songs: its enumeration takes two batches of ids.
+// A folder of 1005 songs: its enumeration takes two fetches of ids.
 class BrokenEnumeration : public PhoneMediaTest {
 protected:
     std::shared_ptr<vphone::Phone> MakePhone() override {
         vphone::PhoneBuilder builder = orvik_test::StandardPhone();
         builder.Folder(L"\\Card\\Many");
-        for (int i = 0; i < 15; ++i) {
+        for (int i = 0; i < 1005; ++i) {
             builder.File(L"\\Card\\Many\\track" + std::to_wstring(i) + L".mp3", vphone::TextData("x"));
         }
         return builder.Build();
@@ -221,27 +303,27 @@ protected:
 };
 
 // The listing fails, and the entries read before the break stay the folder's entries: a bare name finds
-// one of the first batch and none of the second.
+// one of the first fetch and none of the second.
 TEST_F(BrokenEnumeration, KeepsTheEntriesReadBeforeTheBreak) {
     // The ids of \Card take two fetches, those of \Card\Many the next ones.
     phone_->Controls().FailCall("IEnumPortableDeviceObjectIDs::Next", 4, HRESULT_FROM_WIN32(ERROR_BUSY));
     EXPECT_EQ(Listing(L"\\Card\\Many", WPD_ERROR_BUSY), "(untouched)");
-    // Two storages, the three folders of \Card, and the first batch of \Card\Many.
-    EXPECT_EQ(phone_->Controls().CallCount("IPortableDeviceProperties::GetValues"), 2u + 3u + 10u);
     EXPECT_EQ(Log(), (std::vector<std::string>{"Getting enumerated object failed, hr = 800700aa",
                                                "Failed to enumerate files in path \"\\Card\\Many\", aborting folder "
                                                "listing",
                                                "FillFolderList failed, hr = 800700aa"}));
-    EXPECT_EQ(WPD_Media_DeleteFile(handle_, L"track12.mp3", 0), WPD_ERROR_FAILED);
+    EXPECT_EQ(WPD_Media_DeleteFile(handle_, L"track1002.mp3", 0), WPD_ERROR_FAILED);
     ASSERT_EQ(WPD_Media_DeleteFile(handle_, L"track3.mp3", 0), WPD_ERROR_OK);
     EXPECT_FALSE(phone_->FindPath(L"\\Card\\Many\\track3.mp3"));
-    EXPECT_TRUE(phone_->FindPath(L"\\Card\\Many\\track12.mp3"));
+    EXPECT_TRUE(phone_->FindPath(L"\\Card\\Many\\track1002.mp3"));
 }
 
 // Another client deletes an object between the listing of a folder's ids and the reading of its
 // properties: the listing, and every path through the folder, go on without it.
 TEST_P(Listings, AnEntryGoneBeforeItIsReadIsLeftOut) {
     constexpr HRESULT kGone = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    // Bulk reads fail, so every entry is read on its own, as where the phone has none.
+    phone_->Controls().FailEveryCall("IPortableDevicePropertiesBulkCallback::OnProgress", E_FAIL);
     // Three storages, the four folders of \Card, then the first entry of \Card\Music.
     phone_->Controls().FailCall("IPortableDeviceProperties::GetValues", 3 + 4 + 1, kGone);
     EXPECT_EQ(Names(Listing(L"\\Card\\Music")), std::vector<std::string>{"Live"});

@@ -125,9 +125,10 @@ public:
     void DefaultDate(const Line &line, Frame &) { description_.defaultDate = Date(line); }
     void Profile(const Line &line, Frame &) {
         const auto profile = ProfileNamed(line.argument);
-        if (!profile) Fail(line.number, L"unknown profile " + Quoted(line.argument) + L": expected default, android or basic");
+        if (!profile) Fail(line.number, L"unknown profile " + Quoted(line.argument) + L": expected default or android");
         description_.profile = *profile;
     }
+    void NoBulkProperties(const Line &, Frame &) { noBulkProperties_ = true; }
     void Control(const Line &line, Frame &) {
         std::wstring message;
         if (!ApplyControl(line.keyword, line.argument, description_.controls, &message)) Fail(line.number, message);
@@ -211,7 +212,7 @@ public:
 private:
     static constexpr unsigned kObjects = kFolder | kFile | kPlaylist;
     static constexpr unsigned kContainers = kStorage | kFolder;
-    static constexpr std::array<Keyword, 31> kKeywords = {{
+    static constexpr std::array<Keyword, 32> kKeywords = {{
         {L"manufacturer", kPhone, Argument::Required, L"manufacturer", &Parser::Manufacturer},
         {L"model", kPhone, Argument::Required, L"model", &Parser::Model},
         {L"serial", kPhone, Argument::Required, L"serial", &Parser::Serial},
@@ -220,6 +221,7 @@ private:
         {L"hardware-id", kPhone, Argument::Required, L"", &Parser::HardwareId},
         {L"modified", kPhone, Argument::Required, L"modified", &Parser::DefaultDate},
         {L"profile", kPhone, Argument::Required, L"profile", &Parser::Profile},
+        {L"no-bulk-properties", kPhone, Argument::None, L"no-bulk-properties", &Parser::NoBulkProperties},
         {L"storage", kPhone, Argument::Required, L"", &Parser::Storage},
         {L"link", kPhone, Argument::Required, L"link", &Parser::Control},
         {L"unplugged", kPhone, Argument::None, L"unplugged", &Parser::Control},
@@ -352,6 +354,7 @@ private:
     }
 
     void Finish() {
+        if (noBulkProperties_) description_.profile.bulkProperties = false;  // whichever line came first
         const PhoneIdentity &identity = description_.identity;
         if (identity.instanceId.empty()) Fail(0, L"missing 'instance-id'");
         if (identity.hardwareIds.empty()) Fail(0, L"missing 'hardware-id'");
@@ -395,6 +398,7 @@ private:
     std::map<std::wstring, int> lines_;  // device path -> line that declares it
     std::vector<PendingMember> pendingMembers_;
     int instanceIdLine_ = 0;
+    bool noBulkProperties_ = false;
 };
 
 std::optional<std::wstring> DecodeUtf8(std::string_view bytes) {

@@ -12,7 +12,7 @@ bool SameKey(const PROPERTYKEY &a, const PROPERTYKEY &b) noexcept { return a.pid
 
 Phone::Phone(PhoneProfile profile) : profile_(std::move(profile)), store_(MemoryStore()) {}
 
-Phone::~Phone() = default;
+Phone::~Phone() { worker_.Stop(); }  // its jobs read the objects
 
 HRESULT Phone::KeepIn(const std::wstring &dataFolder) {
     std::lock_guard lock(mutex_);

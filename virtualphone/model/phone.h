@@ -13,6 +13,7 @@
 #include "virtualphone/model/phone_extension.h"
 #include "virtualphone/model/phone_profile.h"
 #include "virtualphone/model/phone_store.h"
+#include "virtualphone/model/phone_worker.h"
 
 #include <windows.h>
 
@@ -47,6 +48,8 @@ public:
     PhoneAccounting &Accounting() noexcept { return accounting_; }
     // The clients subscribed to the phone's events, across all its opened device objects.
     PhoneEvents &Events() noexcept { return events_; }
+    // The phone's own thread; its jobs may use the phone, which outlives them.
+    PhoneWorker &Worker() noexcept { return worker_; }
     // The maker's extension (MTP-extension commands, vendor device properties), or null. Set it before
     // the phone is used: it is read without a lock, under the phone's lock too.
     void SetExtension(std::shared_ptr<PhoneExtension> extension) { extension_ = std::move(extension); }
@@ -119,7 +122,8 @@ private:
     PhoneControls controls_;
     PhoneAccounting accounting_;
     PhoneEvents events_;
-    std::shared_ptr<PhoneExtension> extension_;  // last: its event thread goes before the subscribers
+    std::shared_ptr<PhoneExtension> extension_;  // its event thread goes before the subscribers
+    PhoneWorker worker_;                         // last: its jobs go before everything they use
 };
 
 }  // namespace vphone

@@ -18,6 +18,10 @@ HRESULT NewPropVariants(Microsoft::WRL::ComPtr<IPortableDevicePropVariantCollect
     return CreatePortableDevicePropVariantCollection(IID_PPV_ARGS(collection->ReleaseAndGetAddressOf()));
 }
 
+HRESULT NewValuesCollection(Microsoft::WRL::ComPtr<IPortableDeviceValuesCollection> *collection) noexcept {
+    return CreatePortableDeviceValuesCollection(IID_PPV_ARGS(collection->ReleaseAndGetAddressOf()));
+}
+
 HRESULT CopyToTaskMem(std::wstring_view text, LPWSTR *out) noexcept {
     *out = static_cast<LPWSTR>(CoTaskMemAlloc((text.size() + 1) * sizeof(wchar_t)));
     if (!*out) return E_OUTOFMEMORY;

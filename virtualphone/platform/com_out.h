@@ -14,6 +14,7 @@ namespace vphone {
 HRESULT NewValues(Microsoft::WRL::ComPtr<IPortableDeviceValues> *values) noexcept;
 HRESULT NewKeys(Microsoft::WRL::ComPtr<IPortableDeviceKeyCollection> *keys) noexcept;
 HRESULT NewPropVariants(Microsoft::WRL::ComPtr<IPortableDevicePropVariantCollection> *collection) noexcept;
+HRESULT NewValuesCollection(Microsoft::WRL::ComPtr<IPortableDeviceValuesCollection> *collection) noexcept;
 // A CoTaskMem copy of text into *out; *out is null on failure.
 HRESULT CopyToTaskMem(std::wstring_view text, LPWSTR *out) noexcept;
 // A VT_LPWSTR PROPVARIANT holding a CoTaskMem copy of text.

@@ -2,6 +2,7 @@
 
 #include "virtualphone/platform/com_out.h"
 #include "virtualphone/platform/object_properties.h"
+#include "virtualphone/platform/object_values.h"
 #include "win/unique_any.h"
 
 #include <wrl/client.h>
@@ -9,6 +10,14 @@
 namespace vphone {
 
 using Microsoft::WRL::ComPtr;
+
+STDMETHODIMP PortableDeviceProperties::QueryInterface(REFIID iid, void **object) noexcept {
+    const HRESULT hr = Base::QueryInterface(iid, object);
+    if (FAILED(hr) || iid != __uuidof(IPortableDevicePropertiesBulk) || phone_->Profile().bulkProperties) return hr;
+    static_cast<IUnknown *>(*object)->Release();
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetSupportedProperties(LPCWSTR objectId,
                                                                            IPortableDeviceKeyCollection **keys) noexcept {
@@ -69,43 +78,11 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::GetValues(LPCWSTR objectId, 
         ComPtr<IPortableDeviceValues> result;
         HRESULT hr = NewValues(&result);
         if (FAILED(hr)) return hr;
-        PhoneControls &controls = phone_->Controls();
-        const PropertyRules rules = RulesOf(*phone_);
+        std::optional<std::vector<PROPERTYKEY>> wanted;  // none: every key of the object
+        hr = KeysOf(keys, &wanted);
+        if (FAILED(hr)) return hr;
         bool someUnreadable = false;
-        // One value per key: the unreadable ones as VT_ERROR, the ones the object lacks left out.
-        const auto put = [&](const PhoneObject &object, const PhoneIdentity &identity, const PROPERTYKEY &key) {
-            win::UniquePropVariant value;
-            const HRESULT readFault = controls.ReadFault(object.id, key);
-            if (FAILED(readFault)) {
-                someUnreadable = true;
-                return result->SetErrorValue(key, readFault);
-            }
-            HRESULT read = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-            if (PhoneExtension *extension = phone_->Extension(); extension && object.kind == ObjectKind::Device) {
-                read = extension->ReadDeviceProperty(key, value.put());
-            }
-            if (read == HRESULT_FROM_WIN32(ERROR_NOT_FOUND)) read = ObjectProperty(object, identity, key, rules, value.put());
-            if (read == HRESULT_FROM_WIN32(ERROR_NOT_FOUND)) return S_OK;
-            if (FAILED(read)) return read;
-            return result->SetValue(key, value.get());
-        };
-        hr = phone_->Read(objectId, [&](const PhoneObject &object, const PhoneIdentity &identity) -> HRESULT {
-            if (!keys) {
-                for (const PROPERTYKEY &key : ObjectKeys(object, rules)) {
-                    const HRESULT added = put(object, identity, key);
-                    if (FAILED(added)) return added;
-                }
-                return S_OK;
-            }
-            DWORD count = 0;
-            HRESULT status = keys->GetCount(&count);
-            for (DWORD i = 0; SUCCEEDED(status) && i < count; ++i) {
-                PROPERTYKEY key{};
-                status = keys->GetAt(i, &key);
-                if (SUCCEEDED(status)) status = put(object, identity, key);
-            }
-            return status;
-        });
+        hr = ReadObjectValues(*phone_, objectId, wanted, result.Get(), &someUnreadable);
         if (FAILED(hr)) return hr;
         *values = result.Detach();
         return someUnreadable ? S_FALSE : S_OK;
@@ -167,6 +144,61 @@ HRESULT STDMETHODCALLTYPE PortableDeviceProperties::Delete(LPCWSTR objectId, IPo
 
 HRESULT STDMETHODCALLTYPE PortableDeviceProperties::Cancel() noexcept {
     return RunPhoneMethod(Apartment(), phone_, "IPortableDeviceProperties::Cancel", {}, []() -> HRESULT { return S_OK; });
+}
+
+HRESULT STDMETHODCALLTYPE PortableDeviceProperties::QueueGetValuesByObjectList(
+    IPortableDevicePropVariantCollection *objectIds, IPortableDeviceKeyCollection *keys,
+    IPortableDevicePropertiesBulkCallback *callback, GUID *context) noexcept {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDevicePropertiesBulk::QueueGetValuesByObjectList", {}, [&]() -> HRESULT {
+        if (context) *context = GUID_NULL;
+        if (!objectIds || !callback || !context) return E_POINTER;
+        // What the request needs is taken now: the client may change its collections once queued.
+        std::vector<std::wstring> ids;
+        HRESULT hr = ObjectIdsOf(objectIds, &ids);
+        if (FAILED(hr)) return hr;
+        std::optional<std::vector<PROPERTYKEY>> wanted;  // none: every key of each object
+        hr = KeysOf(keys, &wanted);
+        if (FAILED(hr)) return hr;
+        return bulk_.QueueGet(std::move(ids), std::move(wanted), callback, context);
+    });
+}
+
+HRESULT STDMETHODCALLTYPE PortableDeviceProperties::QueueGetValuesByObjectFormat(
+    REFGUID format, LPCWSTR parentObjectId, const DWORD depth, IPortableDeviceKeyCollection *keys,
+    IPortableDevicePropertiesBulkCallback *callback, GUID *context) noexcept {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDevicePropertiesBulk::QueueGetValuesByObjectFormat",
+                          {Arg(parentObjectId), NumberArg(depth)}, [&]() -> HRESULT {
+        if (context) *context = GUID_NULL;
+        if (!parentObjectId || !callback || !context) return E_POINTER;
+        // The objects are chosen now, as the request is queued.
+        std::vector<std::wstring> ids;
+        HRESULT hr = ObjectsOfFormat(*phone_, format, parentObjectId, depth, &ids);
+        if (FAILED(hr)) return hr;
+        std::optional<std::vector<PROPERTYKEY>> wanted;  // none: every key of each object
+        hr = KeysOf(keys, &wanted);
+        if (FAILED(hr)) return hr;
+        return bulk_.QueueGet(std::move(ids), std::move(wanted), callback, context);
+    });
+}
+
+// Not served: the phone writes one object at a time.
+HRESULT STDMETHODCALLTYPE PortableDeviceProperties::QueueSetValuesByObjectList(IPortableDeviceValuesCollection *,
+                                                                               IPortableDevicePropertiesBulkCallback *,
+                                                                               GUID *context) noexcept {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDevicePropertiesBulk::QueueSetValuesByObjectList", {}, [&]() -> HRESULT {
+        if (context) *context = GUID_NULL;
+        return E_NOTIMPL;
+    });
+}
+
+HRESULT STDMETHODCALLTYPE PortableDeviceProperties::Start(REFGUID context) noexcept {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDevicePropertiesBulk::Start", {},
+                          [&]() -> HRESULT { return bulk_.Start(context); });
+}
+
+HRESULT STDMETHODCALLTYPE PortableDeviceProperties::Cancel(REFGUID context) noexcept {
+    return RunPhoneMethod(Apartment(), phone_, "IPortableDevicePropertiesBulk::Cancel", {},
+                          [&]() -> HRESULT { return bulk_.Cancel(context); });
 }
 
 }  // namespace vphone

@@ -1,5 +1,5 @@
-// IPortableDeviceKeyCollection and IPortableDevicePropVariantCollection: ordered lists of keys and of
-// property variants of one type.
+// IPortableDeviceKeyCollection, IPortableDevicePropVariantCollection and IPortableDeviceValuesCollection:
+// ordered lists of keys, of property variants of one type, and of value sets.
 #include <portabledevicetypes.h>
 #include <propvarutil.h>
 
@@ -107,7 +107,25 @@ private:
     VARTYPE type_ = VT_EMPTY;  // guarded by the lock of items_
 };
 
+// Holds references to the value sets added, not copies: GetAt hands out the very set that was added.
+class PortableDeviceValuesCollection final
+    : public Collection<PortableDeviceValuesCollection, IPortableDeviceValuesCollection,
+                        Microsoft::WRL::ComPtr<IPortableDeviceValues>, IPortableDeviceValues *> {
+public:
+    STDMETHODIMP Add(IPortableDeviceValues *values) noexcept override {
+        if (!values) return E_POINTER;
+        return items_.With([&](std::vector<Microsoft::WRL::ComPtr<IPortableDeviceValues>> &items) {
+            items.emplace_back(values);
+            return S_OK;
+        });
+    }
+};
+
 }  // namespace
+
+HRESULT CreatePortableDeviceValuesCollection(REFIID iid, void **object) noexcept {
+    return CreateObject<PortableDeviceValuesCollection>(iid, object);
+}
 
 HRESULT CreatePortableDeviceKeyCollection(REFIID iid, void **object) noexcept {
     return CreateObject<PortableDeviceKeyCollection>(iid, object);

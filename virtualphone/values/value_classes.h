@@ -14,6 +14,8 @@ namespace vphone {
 HRESULT CreatePortableDeviceValues(REFIID iid, void **object) noexcept;
 HRESULT CreatePortableDeviceKeyCollection(REFIID iid, void **object) noexcept;
 HRESULT CreatePortableDevicePropVariantCollection(REFIID iid, void **object) noexcept;
+// Not behind a class id: only the phone itself makes these, for the results of bulk requests.
+HRESULT CreatePortableDeviceValuesCollection(REFIID iid, void **object) noexcept;
 
 // The class object (IClassFactory) of wpd::CLSID_PortableDeviceValues, CLSID_PortableDeviceKeyCollection
 // or CLSID_PortableDevicePropVariantCollection, as DllGetClassObject answers it;

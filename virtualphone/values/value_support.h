@@ -67,6 +67,10 @@ inline HRESULT CopyItem(const PROPERTYKEY &item, PROPERTYKEY *out) noexcept {
 inline HRESULT CopyItem(const win::UniquePropVariant &item, PROPVARIANT *out) noexcept {
     return HandOutCopy(out, *item);
 }
+template <class Interface>
+HRESULT CopyItem(const Microsoft::WRL::ComPtr<Interface> &item, Interface **out) noexcept {
+    return item.CopyTo(out);
+}
 
 template <class Item>
 class ItemList {

@@ -83,11 +83,13 @@ TEST_F(DescriptionParser, ReadsIdentityAndObjectTree) {
         L"            item \\Phone\\ring.mp3\r\n"
         L"storage Phone\r\n"
         L"  capacity 1536\r\n"
-        L"  file ring.mp3\r\n");
+        L"  file ring.mp3\r\n"
+        L"no-bulk-properties\r\n");
     ASSERT_TRUE(phone) << error_.Text();
 
     EXPECT_EQ(phone->identity.manufacturer, L"Nordvik Telecom");
     EXPECT_EQ(phone->profile.name, L"android");
+    EXPECT_FALSE(phone->profile.bulkProperties) << "a switch of the profile given before it";
     EXPECT_EQ(phone->identity.model, L"NV-7");
     EXPECT_EQ(phone->identity.serialNumber, L"S-1");
     EXPECT_EQ(phone->identity.friendlyName, L"  Aurora  ");
