@@ -91,14 +91,20 @@ HRESULT VendorOperation::Finish(HRESULT status, IPortableDevicePropVariantCollec
 }
 
 HRESULT VendorOperation::Command(const PROPERTYKEY &command) {
+    step_ = 0;
     RETURN_IF_FAILED(record_->Clear());
     RETURN_IF_FAILED(record_->SetGuidValue(WPD_PROPERTY_COMMON_COMMAND_CATEGORY, command.fmtid));
     return record_->SetUnsignedIntegerValue(WPD_PROPERTY_COMMON_COMMAND_ID, command.pid);
 }
 
+// Steps of one kind differ only in their count and data, which the caller sets again each time: the
+// record is built once for the run of them.
 HRESULT VendorOperation::ContextCommand(const PROPERTYKEY &command) {
+    if (step_ == command.pid) return S_OK;
     RETURN_IF_FAILED(Command(command));
-    return record_->SetStringValue(WPD_PROPERTY_MTP_EXT_TRANSFER_CONTEXT, context_.get());
+    RETURN_IF_FAILED(record_->SetStringValue(WPD_PROPERTY_MTP_EXT_TRANSFER_CONTEXT, context_.get()));
+    step_ = command.pid;
+    return S_OK;
 }
 
 HRESULT VendorOperation::Send() {

@@ -73,6 +73,7 @@ private:
     win::UniqueCoTaskMemString context_;  // set once a data phase has begun
     ULONGLONG announced_ = 0;
     ULONG readChunk_ = kDefaultReadChunk;
+    ULONG step_ = 0;  // the data phase's command that record_ holds, with the context
     bool started_ = false;  // the first command went through
     bool refusalExpected_ = false;
     bool refused_ = false;

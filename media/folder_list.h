@@ -105,9 +105,9 @@ public:
 
     HRESULT GetStorageMemory(const wchar_t *path, unsigned long long *bytes, unsigned long flags, BOOL total);
 
-    // Copies source into destination in chunks, reporting to the host's monitor after each one. S_OK
-    // at the end of the data, S_FALSE when the host cancelled; a chunk size of 0 takes a fixed size.
-    // copied, when given, receives the bytes written.
+    // Copies source into destination in chunks (CopyChunkSize of the platform's chunkSize and the
+    // totalSize), reporting to the host's monitor after each one. S_OK at the end of the data, S_FALSE
+    // when the host cancelled. copied, when given, receives the bytes written.
     HRESULT StreamCopy(IStream *destination, IStream *source, DWORD chunkSize, unsigned long long totalSize,
                        unsigned long long *copied = nullptr);
 

@@ -1,5 +1,6 @@
 #include "media/stream_copy.h"
 
+#include <algorithm>
 #include <charconv>
 #include <memory>
 #include <new>
@@ -38,6 +39,14 @@ unsigned long ProgressPercent(unsigned long long moved, unsigned long long total
     return quotient;
 }
 
+DWORD CopyChunkSize(DWORD optimal, unsigned long long total) {
+    const unsigned long long unit = ChunkSizeOr(optimal);
+    const unsigned long long wanted = total ? std::min<unsigned long long>(kCableFillingChunkBytes, total / kProgressSteps)
+                                            : kCableFillingChunkBytes;
+    // Below 2 * kCableFillingChunkBytes, or the unit itself: it fits.
+    return static_cast<DWORD>(unit * std::max<unsigned long long>(1, (wanted + unit - 1) / unit));
+}
+
 ProgressReport::ProgressReport(CWpd &device, unsigned long long totalSize) : device_(device) {
     record_.cbSize = sizeof record_;
     record_.totalSize = totalSize;
@@ -55,7 +64,7 @@ bool ProgressReport::Cancelled(unsigned long long moved) {
 
 HRESULT CFolderList::StreamCopy(IStream *destination, IStream *source, DWORD chunkSize,
                                 unsigned long long totalSize, unsigned long long *copiedBytes) {
-    const DWORD size = ChunkSizeOr(chunkSize);
+    const DWORD size = CopyChunkSize(chunkSize, totalSize);
     const std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[size]);
     if (!buffer) {
         LogLine(1, "failed to allocate data to copy file stream, size = %lu", size);

@@ -18,6 +18,18 @@ inline constexpr DWORD kFallbackChunkBytes = 256 * 1024;
 
 inline DWORD ChunkSizeOr(DWORD optimal) { return optimal ? optimal : kFallbackChunkBytes; }
 
+// Every call to the phone costs a round trip besides its bytes: 1 ms on USB 2 at 35 MB/s, 0.5 ms on
+// USB 3 at 100 MB/s. Chunks of 4 MiB keep that near 1% of a copy on either (0.9% and 1.2%), where the
+// platform's optimal transfer size (often 256 KiB) would cost 11% and 19%.
+inline constexpr DWORD kCableFillingChunkBytes = 4 << 20;
+// A copy smaller than ten such chunks is still copied in ten, so that its progress moves in steps.
+inline constexpr unsigned kProgressSteps = 10;
+
+// The chunk of a copy of total bytes (0: not known): the platform's optimal transfer size, or the
+// smallest whole multiple of it that reaches kCableFillingChunkBytes, or a tenth of the copy where
+// that is less.
+DWORD CopyChunkSize(DWORD optimal, unsigned long long total);
+
 // moved * 100 / total, rounded down, without overflow for any sizes and never above 100 (a source that
 // delivers more than it announced shows as complete). A total of 0 gives 100 once anything moved, and
 // 0 before.

@@ -27,7 +27,7 @@ protected:
         vendor_ = &vphone::AttachVendorExtension(*phone);
         return phone;
     }
-    bool HasPropertyLists() const { return GetParam().objectPropLists; }
+    bool HasPropertyLists() const { return GetParam().bulkProperties; }
 
     int objects_ = 0;
 };
@@ -75,7 +75,14 @@ TEST_P(InstallLookupAmongMany, CostsAFewCalls) {
     EXPECT_EQ(vendor_->InstallRequests(), (std::vector<std::vector<ULONG>>{{HandleAt(L"\\Card\\many.jar")}}));
 }
 
-const auto kBothKinds = testing::Values(vphone::DefaultProfile(), vphone::BasicProfile());
+vphone::PhoneProfile WithoutPropertyLists() {
+    vphone::PhoneProfile profile;
+    profile.name = L"without_lists";
+    profile.bulkProperties = false;
+    return profile;
+}
+
+const auto kBothKinds = testing::Values(vphone::DefaultProfile(), WithoutPropertyLists());
 INSTANTIATE_TEST_SUITE_P(VendorInstall, InstallLookup, kBothKinds, ProfileName);
 INSTANTIATE_TEST_SUITE_P(VendorInstall, InstallLookupAmongMany, kBothKinds, ProfileName);
 

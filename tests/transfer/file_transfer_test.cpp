@@ -103,6 +103,7 @@ TEST_P(FileTransfer, PercentOfAnObjectAbove4GiB) {
 
 TEST_P(FileTransfer, MissingSizeReportsCompleteOnceDataMoved) {
     phone_->Controls().SetTransferSizes(kChunk, kChunk);
+    phone_->Controls().LimitReadsTo(kChunk);  // a copy of unknown size goes in whole chunks of 4 MiB
     Monitor();
     ASSERT_EQ(WPD_Media_GetFile(handle_, L"\\Card\\Music\\nosize.mp3", Local(L"nosize.mp3").c_str(), 0), WPD_ERROR_OK);
     EXPECT_EQ(progress_.percents, std::vector<unsigned long>(10, 100));
@@ -115,7 +116,7 @@ TEST_P(FileTransfer, ZeroTransferSizeAndShortReadsStillCopyWhole) {
     phone_->Controls().SetTransferSizes(0, 0);
     Monitor();
     ASSERT_EQ(WPD_Media_GetFile(handle_, kSong, Local(L"song.mp3").c_str(), 0), WPD_ERROR_OK);
-    EXPECT_EQ(progress_.percents.size(), 12u);
+    EXPECT_EQ(progress_.percents.size(), 6u) << "a tenth of the song in whole fixed chunks of 256 KiB";
     EXPECT_EQ(ReadLocal(L"song.mp3"), PhoneData(kSong));
     ASSERT_EQ(WPD_Media_PutFile(handle_, L"\\Card\\Photos\\song.mp3", Local(L"song.mp3").c_str(), 0), WPD_ERROR_OK);
     EXPECT_EQ(PhoneData(L"\\Card\\Photos\\song.mp3"), PhoneData(kSong));
@@ -245,6 +246,36 @@ TEST_P(FileTransfer, LongLocalPathIsTakenWhole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Profiles, FileTransfer, EachProfile(), ProfileName);
+
+// Chunks are whole multiples of the phone's transfer size that fill the cable (4 MiB, so that the round
+// trip of a call stays near 1% of the copy), or a tenth of a smaller copy, whose progress still moves
+// in ten steps.
+struct ChunkCase {
+    const char *name;
+    size_t size;
+    DWORD transferSize;
+    unsigned calls;  // writes of the upload; reads of the download but the last, empty one
+};
+
+class CopyChunks : public TransferTest, public testing::WithParamInterface<ChunkCase> {};
+
+TEST_P(CopyChunks, FillTheCableButKeepTenStepsOfProgress) {
+    phone_->Controls().SetTransferSizes(GetParam().transferSize, GetParam().transferSize);
+    const Bytes data = Pattern(GetParam().size, 3);
+    WriteLocal(L"up.bin", data);
+    ASSERT_EQ(WPD_Media_PutFile(handle_, L"\\Card\\Music\\up.mp3", Local(L"up.bin").c_str(), 0), WPD_ERROR_OK);
+    EXPECT_EQ(phone_->Controls().CallCount("IPortableDeviceDataStream::Write"), GetParam().calls);
+    ASSERT_EQ(WPD_Media_GetFile(handle_, L"\\Card\\Music\\up.mp3", Local(L"back.bin").c_str(), 0), WPD_ERROR_OK);
+    EXPECT_EQ(phone_->Controls().CallCount("IPortableDeviceDataStream::Read"), GetParam().calls + 1);
+    EXPECT_TRUE(ReadLocal(L"back.bin") == data);
+}
+
+INSTANTIATE_TEST_SUITE_P(FileTransfer, CopyChunks,
+                         testing::Values(ChunkCase{"FortyEightMiBIn4MiB", 48 << 20, 256 << 10, 12},
+                                         ChunkCase{"OneMiBInTenths", 1 << 20, 4096, 10},
+                                         ChunkCase{"TransferSizeAboveTheFill", 3 << 20, 8 << 20, 1},
+                                         ChunkCase{"NoTransferSize", 10 << 20, 0, 10}),
+                         [](const auto &info) { return info.param.name; });
 
 }  // namespace
 }  // namespace transfer_test

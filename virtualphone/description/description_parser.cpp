@@ -125,7 +125,7 @@ public:
     void DefaultDate(const Line &line, Frame &) { description_.defaultDate = Date(line); }
     void Profile(const Line &line, Frame &) {
         const auto profile = ProfileNamed(line.argument);
-        if (!profile) Fail(line.number, L"unknown profile " + Quoted(line.argument) + L": expected default, android or basic");
+        if (!profile) Fail(line.number, L"unknown profile " + Quoted(line.argument) + L": expected default or android");
         description_.profile = *profile;
     }
     void NoBulkProperties(const Line &, Frame &) { noBulkProperties_ = true; }

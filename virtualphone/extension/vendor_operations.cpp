@@ -189,7 +189,7 @@ ULONG VendorPhone::PersistentIdOf(ULONG handle, std::vector<BYTE> &out) const {
 // children at depth 1; handle 0 is the root, whose children are the objects at the storages' tops.
 // What the phone does not do it answers as MTP says: by format, by group, other depths.
 ULONG VendorPhone::ObjectPropList(const std::vector<ULONG> &params, std::vector<BYTE> &out) const {
-    if (!phone_.Profile().objectPropLists) return PTP_RC_OperationNotSupported;
+    if (!phone_.Profile().bulkProperties) return PTP_RC_OperationNotSupported;
     if (params.size() != 5) return PTP_RC_InvalidParameter;
     const ULONG handle = params[0], format = params[1], property = params[2], depth = params[4];
     if (format != 0) return PTP_RC_SpecificationByFormatUnsupported;

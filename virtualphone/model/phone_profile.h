@@ -1,8 +1,6 @@
 // How a kind of phone behaves, fixed when the phone is made: a set of named switches, each read where
 // its behaviour happens. The default profile is a phone of the library's original era; "android"
-// behaves as Android's MTP responder does (its MtpServer and MtpStorageManager); "basic" is the default
-// phone without MTP's operations on lists of object properties, as phones that implement only the
-// operations MTP requires.
+// behaves as Android's MTP responder does (its MtpServer and MtpStorageManager).
 #pragma once
 
 #include <optional>
@@ -33,11 +31,10 @@ struct PhoneProfile {
     // Every playlist answers an empty WPD_OBJECT_REFERENCES, and references are not accepted.
     bool emptyReferenceLists = false;
     // The properties of many objects come in one request (IPortableDevicePropertiesBulk), as the MTP
-    // driver serves them with GetObjectPropList; otherwise the properties object has no bulk interface.
+    // driver serves them with GetObjectPropList; otherwise the properties object has no bulk interface,
+    // and GetObjectPropList sent through the vendor extension commands answers "operation not supported"
+    // (MTP leaves it optional).
     bool bulkProperties = true;
-    // The phone answers MTP GetObjectPropList, which MTP leaves optional; otherwise it answers
-    // "operation not supported".
-    bool objectPropLists = true;
 };
 
 inline PhoneProfile DefaultProfile() { return {}; }
@@ -57,18 +54,10 @@ inline PhoneProfile AndroidProfile() {
     return profile;
 }
 
-inline PhoneProfile BasicProfile() {
-    PhoneProfile profile;
-    profile.name = L"basic";
-    profile.objectPropLists = false;
-    return profile;
-}
-
 // The profile of that name, or none.
 inline std::optional<PhoneProfile> ProfileNamed(std::wstring_view name) {
     if (name == L"default") return DefaultProfile();
     if (name == L"android") return AndroidProfile();
-    if (name == L"basic") return BasicProfile();
     return std::nullopt;
 }
 
