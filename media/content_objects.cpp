@@ -125,28 +125,29 @@ HRESULT CFolderList::GetObjectRecord(const wchar_t *objectId, ObjectRecord &reco
     return reader.Read(objectId, record, known);
 }
 
-HRESULT CFolderList::EnumFolderObjects(std::vector<ObjectRecord> &list, const wchar_t *parentId) {
-    list.clear();
+HRESULT CFolderList::EnumFolderObjects(FolderEntries &list, const wchar_t *parentId) {
+    list.Clear();
     ComPtr<IPortableDeviceContent> content;
     RETURN_IF_FAILED_LOG(ContentOf(Device(), content), "Getting device content failed, hr = %08x");
     ComPtr<IEnumPortableDeviceObjectIDs> children;
     RETURN_IF_FAILED_LOG(content->EnumObjects(0, parentId, nullptr, &children), "EnumObjects failed, hr = %08x");
-    // The ids first, so that the list is sized once: a record is two kilobytes, and a list grown entry by
-    // entry would copy all the records read so far again and again. An enumeration that breaks off
-    // still leaves the records of the ids that came before the break, read in order, as reading each
-    // batch as it came would.
+    // The ids first, so that the list is sized once. An enumeration that breaks off still leaves the
+    // records of the ids that came before the break, read in order, as reading each batch as it came
+    // would.
     std::vector<win::UniqueCoTaskMemString> ids;
     const HRESULT enumerated = FetchAllIds(children.Get(), ids);
-    list.reserve(ids.size());
+    list.Reserve(ids.size());
     ObjectReader reader;
     // A failure to open is the first entry's failure, as reading that entry would have met it.
     const HRESULT opened = ids.empty() ? S_OK : reader.Open(Device(), FALSE);
     // Values that a bulk read brought; an object without them is read on its own.
     std::vector<ComPtr<IPortableDeviceValues>> bulkValues;
     if (SUCCEEDED(opened) && ids.size() >= kFewestForBulkRead) (void)reader.ReadInBulk(ids, bulkValues);
+    // Each entry is read into one record, which the list keeps in its compact form.
+    ObjectRecord record;
     for (size_t i = 0; i < ids.size(); ++i) {
         const win::UniqueCoTaskMemString &id = ids[i];
-        ObjectRecord &record = list.emplace_back();
+        record = {};
         BOOL known = FALSE;
         HRESULT read = opened;
         if (SUCCEEDED(read) && i < bulkValues.size() && bulkValues[i]) {
@@ -154,7 +155,7 @@ HRESULT CFolderList::EnumFolderObjects(std::vector<ObjectRecord> &list, const wc
         } else if (SUCCEEDED(read)) {
             read = reader.Read(id.get(), record, known);
         }
-        if (FAILED(read) || !known) list.pop_back();
+        if (SUCCEEDED(read) && known) list.Add(record);
         // Another client may delete an object between the listing of the ids and the reading of it.
         if (read == kObjectGone) {
             LogLine(1, "Object %S is gone, left out of the listing", id.get());

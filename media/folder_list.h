@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "device/wpd_api.h"
+#include "media/folder_entries.h"
 #include "media/object_record.h"
 #include "orvik.h"
 
@@ -73,7 +74,7 @@ public:
     // such an object cannot be addressed and is left out of every list.
     HRESULT GetObjectRecord(const wchar_t *objectId, ObjectRecord &record, BOOL &known, BOOL withStorage);
     // The known children of a parent, in enumeration order; the list is emptied first.
-    HRESULT EnumFolderObjects(std::vector<ObjectRecord> &list, const wchar_t *parentId);
+    HRESULT EnumFolderObjects(FolderEntries &list, const wchar_t *parentId);
     // Appends the known storages; on failure the list is left empty.
     HRESULT EnumStorages(std::vector<ObjectRecord> &list, BOOL withStorage);
     // Names and types an object about to be created under folderId_; record is zeroed by the caller.
@@ -85,7 +86,7 @@ public:
 
     // Resolves a device path and lists that folder (the storages for the root) into list; on success
     // the current location is that folder.
-    HRESULT GetFolderList(std::vector<ObjectRecord> &list, const wchar_t *path);
+    HRESULT GetFolderList(FolderEntries &list, const wchar_t *path);
     HRESULT FindChildFolder(const wchar_t *component, wchar_t (&folderId)[kObjectIdChars]);
     HRESULT RefreshFolderList();
     // Finds the entry named by the last component of path (a bare name: in the folder resolved last);
@@ -100,8 +101,7 @@ public:
                               IPortableDeviceKeyCollection *keys, const wchar_t *objectId);
 
     // The listing text of list; the host receives null for an empty list.
-    static HRESULT BuildFolderListing(char **listing, const std::vector<ObjectRecord> &list,
-                                      const RecordLibrary &records);
+    static HRESULT BuildFolderListing(char **listing, const FolderEntries &list, const RecordLibrary &records);
 
     HRESULT GetStorageMemory(const wchar_t *path, unsigned long long *bytes, unsigned long flags, BOOL total);
 
@@ -152,7 +152,7 @@ private:
     // cancelled; either way a failed or cancelled attempt leaves nothing on the phone.
     using Creation = std::function<HRESULT(NewObject &object)>;
 
-    static bool IsNamed(const ObjectRecord &entry, const wchar_t *name);
+    static bool IsNamed(const FolderEntry &entry, const wchar_t *name);
     // The start of every operation on one object: the guard when the flags ask for it, a path that
     // names an object, and the look-up, which makes the path's folder the current location.
     HRESULT FindTarget(const wchar_t *path, BOOL wantFolder, unsigned long flags, Target &target);
@@ -174,7 +174,7 @@ private:
     IPortableDevice *Device() const;
 
     CWpd *device_;
-    std::vector<ObjectRecord> items_;
+    FolderEntries items_;
     wchar_t currentPath_[kNameChars] = {};
     wchar_t currentStorage_[kNameChars] = {};
     wchar_t storageId_[kObjectIdChars] = {};

@@ -31,7 +31,7 @@ void FormatDate(const SYSTEMTIME &time, char *out) {
     *out = '\0';
 }
 
-const char *ItemKind(const ObjectRecord &entry) {
+const char *ItemKind(const FolderEntry &entry) {
     if (entry.isFolder) return "folder";
     return entry.isPlaylist ? "playlist" : "file";
 }
@@ -60,12 +60,11 @@ WPD_ERROR CFolderList::FillFolderList(const wchar_t *path, char **listing) {
     return device_->TranslateError(hr);
 }
 
-HRESULT CFolderList::BuildFolderListing(char **listing, const std::vector<ObjectRecord> &list,
-                                        const RecordLibrary &records) {
+HRESULT CFolderList::BuildFolderListing(char **listing, const FolderEntries &list, const RecordLibrary &records) {
     // Built aside: the host's pointer is written only with a whole listing.
     char *text = nullptr;
     unsigned long length = 0;
-    for (const ObjectRecord &entry : list) {
+    for (const FolderEntry entry : list) {
         char name[kValueBytes];
         if (!WideCharToMultiByte(CP_UTF8, 0, entry.listingName, -1, name, sizeof name, nullptr, nullptr)) {
             name[0] = '\0';

@@ -34,7 +34,7 @@ HRESULT CFolderList::FindTarget(const wchar_t *path, BOOL wantFolder, unsigned l
     const wchar_t *separator = wcsrchr(path, L'\\');
     const wchar_t *name = separator ? separator + 1 : path;
     target.sameNamed.clear();
-    for (const ObjectRecord &entry : items_) {
+    for (const FolderEntry entry : items_) {
         if (IsNamed(entry, name)) target.sameNamed.emplace_back(entry.objectId);
     }
     return S_OK;

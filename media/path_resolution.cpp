@@ -15,7 +15,7 @@
 
 using Microsoft::WRL::ComPtr;
 
-HRESULT CFolderList::GetFolderList(std::vector<ObjectRecord> &list, const wchar_t *path) {
+HRESULT CFolderList::GetFolderList(FolderEntries &list, const wchar_t *path) {
     wchar_t normalised[kNameChars];
     if (!NormalizeDevicePath(normalised, path)) {
         LogLine(1, "Path does not fit %d characters, aborting folder listing", static_cast<int>(kNameChars - 1));
@@ -32,7 +32,8 @@ HRESULT CFolderList::GetFolderList(std::vector<ObjectRecord> &list, const wchar_
     std::vector<ObjectRecord> storages;
     RETURN_IF_FAILED_LOG(EnumStorages(storages, FALSE), "EnumStorages failed, hr = %08x");
     if (storageName.empty()) {
-        list = std::move(storages);
+        list.Clear();
+        for (const ObjectRecord &storage : storages) list.Add(storage);
         SetCurrentLocation(normalised, nullptr, nullptr);
         return S_OK;
     }
@@ -71,7 +72,7 @@ HRESULT CFolderList::GetFolderList(std::vector<ObjectRecord> &list, const wchar_
 }
 
 HRESULT CFolderList::FindChildFolder(const wchar_t *component, wchar_t (&folderId)[kObjectIdChars]) {
-    std::vector<ObjectRecord> children;
+    FolderEntries children;
     const HRESULT hr = EnumFolderObjects(children, folderId);
     if (FAILED(hr)) {
         LogLine(1, "Enumerating objects for folder/stotrage [%S] failed, hr = %08x", folderId,
@@ -79,7 +80,7 @@ HRESULT CFolderList::FindChildFolder(const wchar_t *component, wchar_t (&folderI
         return hr;
     }
     // Any kind of child matches: a file of that name is taken as the folder.
-    for (const ObjectRecord &child : children) {
+    for (const FolderEntry child : children) {
         if (wcscmp(child.name, component) == 0) {
             CopyBounded(folderId, child.objectId);
             return S_OK;
@@ -114,19 +115,20 @@ HRESULT CFolderList::FindRemoteFile(const wchar_t *path, BOOL wantFolder, ComPtr
     const HRESULT hr = ContentOf(Device(), content);
     RETURN_IF_FAILED_LOG(hr, "Getting device content failed, hr = %08x");
 
-    const auto item = std::find_if(items_.begin(), items_.end(), [&](const ObjectRecord &entry) {
-        return !entry.isFolder == !wantFolder && IsNamed(entry, name);
-    });
-    if (item != items_.end()) {
-        record = *item;
-        found = TRUE;
+    for (size_t i = 0; i < items_.Size(); ++i) {
+        const FolderEntry entry = items_[i];
+        if (!entry.isFolder == !wantFolder && IsNamed(entry, name)) {
+            record = items_.Record(i);
+            found = TRUE;
+            break;
+        }
     }
     return hr;
 }
 
 // The name shown in listings, and the name the object was sent with: a path a successful upload used
 // finds its object again, whatever name the phone gives it.
-bool CFolderList::IsNamed(const ObjectRecord &entry, const wchar_t *name) {
+bool CFolderList::IsNamed(const FolderEntry &entry, const wchar_t *name) {
     return wcscmp(entry.listingName, name) == 0 || wcscmp(entry.originalFileName, name) == 0;
 }
 

@@ -34,9 +34,9 @@ HRESULT CFolderList::DiscardUpload(IPortableDeviceContent *content, IPortableDev
     if (SUCCEEDED(data->Revert())) return S_OK;
     // No Revert: the phone may hold the unfinished object. It is the one of its name in its folder that
     // was not there before.
-    std::vector<ObjectRecord> children;
+    FolderEntries children;
     HRESULT hr = EnumFolderObjects(children, object.names.parentId);
-    for (const ObjectRecord &child : children) {
+    for (const FolderEntry child : children) {
         if (FAILED(hr)) break;
         const bool before = std::find(object.before.begin(), object.before.end(), child.objectId) != object.before.end();
         if (IsNamed(child, object.names.originalFileName) && !before) hr = DeleteObjectById(content, child.objectId);

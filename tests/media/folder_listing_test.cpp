@@ -20,7 +20,9 @@ class FolderListingTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(records_.Load(), S_OK) << "fieldrec.dll beside the test program"; }
 
-    std::string Listing(const std::vector<ObjectRecord> &list) {
+    std::string Listing(const std::vector<ObjectRecord> &records) {
+        FolderEntries list;
+        for (const ObjectRecord &record : records) list.Add(record);
         char *text = reinterpret_cast<char *>(0x1);
         EXPECT_EQ(CFolderList::BuildFolderListing(&text, list, records_), S_OK);
         if (!text) return "(null)";
