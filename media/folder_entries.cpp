@@ -45,6 +45,18 @@ bool PersistentIdAsGuid(const wchar_t *text, GUID &guid) {
     return true;
 }
 
+// What an object is besides its texts, from a record, an entry or its stored form to another.
+template <class To, class From>
+void CopyFacts(To &to, const From &from) {
+    to.isFolder = from.isFolder;
+    to.isHidden = from.isHidden;
+    to.canDelete = from.canDelete;
+    to.isPlaylist = from.isPlaylist;
+    to.size = from.size;
+    to.dateModified = from.dateModified;
+    to.format = from.format;
+}
+
 }  // namespace
 
 void FolderEntries::Clear() {
@@ -66,13 +78,7 @@ std::uint32_t FolderEntries::Keep(const wchar_t *text, const std::uint32_t *shar
 
 void FolderEntries::Add(const ObjectRecord &record) {
     Stored stored;
-    stored.size = record.size;
-    stored.dateModified = record.dateModified;
-    stored.format = record.format;
-    stored.isFolder = record.isFolder;
-    stored.isHidden = record.isHidden;
-    stored.canDelete = record.canDelete;
-    stored.isPlaylist = record.isPlaylist;
+    CopyFacts(stored, record);
     stored.persistentIsGuid = PersistentIdAsGuid(record.persistentId, stored.persistentGuid);
     std::uint32_t *texts = stored.texts;
     texts[kName] = Keep(record.name);
@@ -86,18 +92,14 @@ void FolderEntries::Add(const ObjectRecord &record) {
 
 FolderEntry FolderEntries::operator[](size_t index) const {
     const Stored &stored = entries_[index];
-    return {TextAt(stored.texts[kName]),
-            TextAt(stored.texts[kOriginalFileName]),
-            TextAt(stored.texts[kListingName]),
-            TextAt(stored.texts[kObjectId]),
-            TextAt(stored.texts[kParentId]),
-            stored.isFolder,
-            stored.isHidden,
-            stored.canDelete,
-            stored.isPlaylist,
-            stored.size,
-            stored.dateModified,
-            stored.format};
+    FolderEntry entry = {};
+    entry.name = TextAt(stored.texts[kName]);
+    entry.originalFileName = TextAt(stored.texts[kOriginalFileName]);
+    entry.listingName = TextAt(stored.texts[kListingName]);
+    entry.objectId = TextAt(stored.texts[kObjectId]);
+    entry.parentId = TextAt(stored.texts[kParentId]);
+    CopyFacts(entry, stored);
+    return entry;
 }
 
 ObjectRecord FolderEntries::Record(size_t index) const {
@@ -115,12 +117,6 @@ ObjectRecord FolderEntries::Record(size_t index) const {
     } else {
         CopyBounded(record.persistentId, TextAt(stored.texts[kPersistentId]));
     }
-    record.isFolder = entry.isFolder;
-    record.isHidden = entry.isHidden;
-    record.canDelete = entry.canDelete;
-    record.isPlaylist = entry.isPlaylist;
-    record.size = entry.size;
-    record.dateModified = entry.dateModified;
-    record.format = entry.format;
+    CopyFacts(record, entry);
     return record;
 }
