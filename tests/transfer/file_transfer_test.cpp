@@ -89,6 +89,30 @@ TEST_P(FileTransfer, CancelledDownloadStopsAfterOneChunkAndKeepsTheEarlierFile) 
     EXPECT_EQ(LocalFiles(), std::vector<std::wstring>{L"ten.mp3"});
 }
 
+// The local file is read ahead and written behind while the phone works on the chunk beside it: a
+// cancel midway asks the phone for nothing past it, leaves nothing partial on either side, and has let
+// go of the local file by the time the call returns.
+TEST_P(FileTransfer, CancelMidwayStopsBothDirectionsAtThatChunk) {
+    phone_->Controls().SetTransferSizes(kChunk, kChunk);
+    const size_t objects = phone_->Tree().size();
+    WriteLocal(L"x.bin", Pattern(40960, 9));
+    progress_.cancelAtReport = 3;
+    Monitor();
+    EXPECT_EQ(WPD_Media_PutFile(handle_, L"\\Card\\Music\\up.mp3", Local(L"x.bin").c_str(), 0), WPD_ERROR_OK);
+    EXPECT_EQ(progress_.percents, (std::vector<unsigned long>{10, 20, 30}));
+    EXPECT_EQ(phone_->Controls().CallCount("IPortableDeviceDataStream::Write"), 3u);
+    EXPECT_TRUE(DeleteFileW(Local(L"x.bin").c_str())) << GetLastError();
+    EXPECT_EQ(phone_->Tree().size(), objects);
+    EXPECT_FALSE(phone_->FindPath(L"\\Card\\Music\\up.mp3"));
+
+    progress_ = {};
+    progress_.cancelAtReport = 3;
+    EXPECT_EQ(WPD_Media_GetFile(handle_, kTen, Local(L"ten.mp3").c_str(), 0), WPD_ERROR_OK);
+    EXPECT_EQ(progress_.percents, (std::vector<unsigned long>{10, 20, 30}));
+    EXPECT_EQ(phone_->Controls().CallCount("IPortableDeviceDataStream::Read"), 3u);
+    EXPECT_TRUE(LocalFiles().empty());
+}
+
 // Above 4 GiB the percentages still follow the bytes; the host stops the copy after two chunks.
 TEST_P(FileTransfer, PercentOfAnObjectAbove4GiB) {
     constexpr unsigned long long kFiveGiB = 5ull << 30;
