@@ -127,7 +127,7 @@ TEST_P(FileTransfer, PercentOfAnObjectAbove4GiB) {
 
 TEST_P(FileTransfer, MissingSizeReportsCompleteOnceDataMoved) {
     phone_->Controls().SetTransferSizes(kChunk, kChunk);
-    phone_->Controls().LimitReadsTo(kChunk);  // a copy of unknown size goes in whole chunks of 4 MiB
+    phone_->Controls().LimitReadsTo(kChunk);  // a copy of unknown size goes in whole chunks of 8 MiB
     Monitor();
     ASSERT_EQ(WPD_Media_GetFile(handle_, L"\\Card\\Music\\nosize.mp3", Local(L"nosize.mp3").c_str(), 0), WPD_ERROR_OK);
     EXPECT_EQ(progress_.percents, std::vector<unsigned long>(10, 100));
@@ -271,8 +271,8 @@ TEST_P(FileTransfer, LongLocalPathIsTakenWhole) {
 
 INSTANTIATE_TEST_SUITE_P(Profiles, FileTransfer, EachProfile(), ProfileName);
 
-// Chunks are whole multiples of the phone's transfer size that fill the cable (4 MiB, so that the round
-// trip of a call stays near 1% of the copy), or a tenth of a smaller copy, whose progress still moves
+// Chunks are whole multiples of the phone's transfer size that fill the cable (8 MiB, so that the round
+// trip of a call stays near half a percent of the copy), or a tenth of a smaller copy, whose progress still moves
 // in ten steps.
 struct ChunkCase {
     const char *name;
@@ -295,9 +295,9 @@ TEST_P(CopyChunks, FillTheCableButKeepTenStepsOfProgress) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FileTransfer, CopyChunks,
-                         testing::Values(ChunkCase{"FortyEightMiBIn4MiB", 48 << 20, 256 << 10, 12},
+                         testing::Values(ChunkCase{"NinetySixMiBIn8MiB", 96 << 20, 256 << 10, 12},
                                          ChunkCase{"OneMiBInTenths", 1 << 20, 4096, 10},
-                                         ChunkCase{"TransferSizeAboveTheFill", 3 << 20, 8 << 20, 1},
+                                         ChunkCase{"TransferSizeAboveTheFill", 3 << 20, 16 << 20, 1},
                                          ChunkCase{"NoTransferSize", 10 << 20, 0, 10}),
                          [](const auto &info) { return info.param.name; });
 
