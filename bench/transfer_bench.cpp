@@ -115,7 +115,7 @@ MonitoringDelay MedianMonitoringDelay(bench::PhoneSession &session, void *handle
 }
 
 // The progress callback's share of a download. Chunks fill the cable, so a download makes few reports
-// (ten, or one per 4 MiB): their cost is measured directly, as the difference monitoring makes.
+// (ten, or one per 8 MiB): their cost is measured directly, as the difference monitoring makes.
 void ReportMonitoringCost(bench::PhoneSession &session, void *handle, const std::wstring &back) {
     const MonitoringDelay clip = MedianMonitoringDelay(session, handle, kClipPath, back);
     std::printf("progress callback: the 64 MiB download's %d reports add %+.2f ms, %+.3f%% of its time (median of "

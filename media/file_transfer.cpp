@@ -32,7 +32,8 @@ HRESULT CFolderList::ReceiveFile(const Target &source, const wchar_t *localPath,
     RETURN_IF_FAILED(file.Create());
     // A thumbnail is measured against its object's size too.
     unsigned long long received = 0;
-    const HRESULT copied = StreamCopy(file.Stream(), stream.Get(), optimalSize, source.record.size, &received);
+    const HRESULT copied = StreamCopy(file.Stream(), stream.Get(), LocalEnd::Destination, optimalSize,
+                                      source.record.size, &received);
     RETURN_IF_FAILED_LOG(copied, "Copying the file failed, hr = %08x");
     // Cancelled by the host: the partial file goes, and the host's earlier file stays.
     if (copied == S_FALSE) return S_OK;
@@ -87,7 +88,7 @@ HRESULT CFolderList::UploadFile(IPortableDeviceContent *content, IStream *local,
     RETURN_IF_FAILED_LOG(hr, "CreateObjectWithPropertiesAndData failed, hr = %08x");
     ComPtr<IPortableDeviceDataStream> data;
     RETURN_IF_FAILED_LOG(created.As(&data), "QueryInterface on IPortableDeviceDataStream failed, hr = %08x");
-    const HRESULT copied = StreamCopy(data.Get(), local, optimalSize, size);
+    const HRESULT copied = StreamCopy(data.Get(), local, LocalEnd::Source, optimalSize, size);
     if (FAILED(copied)) LogLine(1, "StreamCopy failed, hr = %08x", static_cast<unsigned>(copied));
     return FinishUpload(content, data.Get(), copied, object);
 }

@@ -105,11 +105,14 @@ public:
 
     HRESULT GetStorageMemory(const wchar_t *path, unsigned long long *bytes, unsigned long flags, BOOL total);
 
+    // Which end of a copy is the local file; the other is the phone.
+    enum class LocalEnd { Source, Destination };
     // Copies source into destination in chunks (CopyChunkSize of the platform's chunkSize and the
     // totalSize), reporting to the host's monitor after each one. S_OK at the end of the data, S_FALSE
-    // when the host cancelled. copied, when given, receives the bytes written.
-    HRESULT StreamCopy(IStream *destination, IStream *source, DWORD chunkSize, unsigned long long totalSize,
-                       unsigned long long *copied = nullptr);
+    // when the host cancelled. copied, when given, receives the bytes written. The local file's reads
+    // or writes run on a pool thread beside the phone's calls, which all stay on the calling thread.
+    HRESULT StreamCopy(IStream *destination, IStream *source, LocalEnd local, DWORD chunkSize,
+                       unsigned long long totalSize, unsigned long long *copied = nullptr);
 
     // An object on its way to the phone: what it is named and typed, the objects of its name that were
     // in its folder before it (an upload that cannot be reverted is told from them), and once it is

@@ -62,34 +62,106 @@ bool ProgressReport::Cancelled(unsigned long long moved) {
     return record_.cancel != 0;
 }
 
-HRESULT CFolderList::StreamCopy(IStream *destination, IStream *source, DWORD chunkSize,
+namespace {
+
+// Runs the local file's side of a copy on a pool thread while the calling thread makes the phone's
+// call, so that the cable never waits for the disk. Phone objects stay in the caller's apartment; the
+// local file stream is no phone object and is used by one thread at a time.
+class LocalSideWork {
+public:
+    LocalSideWork() : work_(CreateThreadpoolWork(&Run, this, nullptr)) {}
+    LocalSideWork(const LocalSideWork &) = delete;
+    LocalSideWork &operator=(const LocalSideWork &) = delete;
+    ~LocalSideWork() {
+        if (work_) CloseThreadpoolWork(work_);
+    }
+
+    // Returns when both are done. Without a pool work item they run one after the other.
+    template <class Local, class Phone>
+    void Together(Local &local, Phone &&phone) {
+        if (!work_) {
+            local();
+            phone();
+            return;
+        }
+        task_ = [](void *context) { (*static_cast<Local *>(context))(); };
+        context_ = &local;
+        SubmitThreadpoolWork(work_);
+        phone();
+        WaitForThreadpoolWorkCallbacks(work_, FALSE);
+    }
+
+private:
+    static void CALLBACK Run(PTP_CALLBACK_INSTANCE, void *self, PTP_WORK) {
+        const LocalSideWork &work = *static_cast<LocalSideWork *>(self);
+        work.task_(work.context_);
+    }
+
+    PTP_WORK work_;
+    void (*task_)(void *) = nullptr;
+    void *context_ = nullptr;
+};
+
+struct Chunk {
+    BYTE *data;
+    ULONG bytes = 0;
+    HRESULT result = S_OK;
+};
+
+}  // namespace
+
+HRESULT CFolderList::StreamCopy(IStream *destination, IStream *source, LocalEnd local, DWORD chunkSize,
                                 unsigned long long totalSize, unsigned long long *copiedBytes) {
     const DWORD size = CopyChunkSize(chunkSize, totalSize);
-    const std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[size]);
+    // Two chunks: one being written while the next is read.
+    const std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[2 * static_cast<size_t>(size)]);
     if (!buffer) {
         LogLine(1, "failed to allocate data to copy file stream, size = %lu", size);
         return E_OUTOFMEMORY;
     }
     ProgressReport progress(*device_, totalSize);
+    LocalSideWork localSide;
     unsigned long long uncounted = 0;
     unsigned long long &copied = copiedBytes ? *copiedBytes : uncounted;
     copied = 0;
-    for (;;) {
-        ULONG read = 0;
-        HRESULT hr = source->Read(buffer.get(), size, &read);
-        if (FAILED(hr)) {
+    Chunk chunks[2] = {{buffer.get()}, {buffer.get() + size}};
+    const auto read = [&](Chunk &chunk) {
+        chunk.bytes = 0;
+        chunk.result = source->Read(chunk.data, size, &chunk.bytes);
+    };
+    read(chunks[0]);
+    for (unsigned n = 0;; n ^= 1) {
+        const Chunk &current = chunks[n];
+        if (FAILED(current.result)) {
             LogLine(1, "failed to read stream data, size = %lu, current = %s", size, DecimalText(copied).text);
-            return hr;
+            return current.result;
         }
         // Only a read of nothing is the end of the data; a short read is not.
-        if (read == 0) return S_OK;
+        if (current.bytes == 0) return S_OK;
+        // This chunk is written while the next is read. The host hears of a chunk once the phone has
+        // taken it (uploads) or given it (downloads, while the local file takes it), and the phone is
+        // asked for nothing more once the host has cancelled.
         ULONG written = 0;
-        hr = destination->Write(buffer.get(), read, &written);
-        if (FAILED(hr)) {
-            LogLine(1, "failed to write stream data, size = %lu, current = %s", read, DecimalText(copied).text);
-            return hr;
+        HRESULT wrote = S_OK;
+        bool cancelled = false;
+        auto write = [&] { wrote = destination->Write(current.data, current.bytes, &written); };
+        auto readNext = [&] { read(chunks[n ^ 1]); };
+        if (local == LocalEnd::Source) {
+            localSide.Together(readNext, [&] {
+                write();
+                cancelled = SUCCEEDED(wrote) && progress.Cancelled(copied + written);
+            });
+        } else {
+            localSide.Together(write, [&] {
+                cancelled = progress.Cancelled(copied + current.bytes);
+                if (!cancelled) readNext();
+            });
+        }
+        if (FAILED(wrote)) {
+            LogLine(1, "failed to write stream data, size = %lu, current = %s", current.bytes, DecimalText(copied).text);
+            return wrote;
         }
         copied += written;
-        if (progress.Cancelled(copied)) return S_FALSE;
+        if (cancelled) return S_FALSE;
     }
 }

@@ -89,6 +89,30 @@ TEST_P(FileTransfer, CancelledDownloadStopsAfterOneChunkAndKeepsTheEarlierFile) 
     EXPECT_EQ(LocalFiles(), std::vector<std::wstring>{L"ten.mp3"});
 }
 
+// The local file is read ahead and written behind while the phone works on the chunk beside it: a
+// cancel midway asks the phone for nothing past it, leaves nothing partial on either side, and has let
+// go of the local file by the time the call returns.
+TEST_P(FileTransfer, CancelMidwayStopsBothDirectionsAtThatChunk) {
+    phone_->Controls().SetTransferSizes(kChunk, kChunk);
+    const size_t objects = phone_->Tree().size();
+    WriteLocal(L"x.bin", Pattern(40960, 9));
+    progress_.cancelAtReport = 3;
+    Monitor();
+    EXPECT_EQ(WPD_Media_PutFile(handle_, L"\\Card\\Music\\up.mp3", Local(L"x.bin").c_str(), 0), WPD_ERROR_OK);
+    EXPECT_EQ(progress_.percents, (std::vector<unsigned long>{10, 20, 30}));
+    EXPECT_EQ(phone_->Controls().CallCount("IPortableDeviceDataStream::Write"), 3u);
+    EXPECT_TRUE(DeleteFileW(Local(L"x.bin").c_str())) << GetLastError();
+    EXPECT_EQ(phone_->Tree().size(), objects);
+    EXPECT_FALSE(phone_->FindPath(L"\\Card\\Music\\up.mp3"));
+
+    progress_ = {};
+    progress_.cancelAtReport = 3;
+    EXPECT_EQ(WPD_Media_GetFile(handle_, kTen, Local(L"ten.mp3").c_str(), 0), WPD_ERROR_OK);
+    EXPECT_EQ(progress_.percents, (std::vector<unsigned long>{10, 20, 30}));
+    EXPECT_EQ(phone_->Controls().CallCount("IPortableDeviceDataStream::Read"), 3u);
+    EXPECT_TRUE(LocalFiles().empty());
+}
+
 // Above 4 GiB the percentages still follow the bytes; the host stops the copy after two chunks.
 TEST_P(FileTransfer, PercentOfAnObjectAbove4GiB) {
     constexpr unsigned long long kFiveGiB = 5ull << 30;
@@ -103,7 +127,7 @@ TEST_P(FileTransfer, PercentOfAnObjectAbove4GiB) {
 
 TEST_P(FileTransfer, MissingSizeReportsCompleteOnceDataMoved) {
     phone_->Controls().SetTransferSizes(kChunk, kChunk);
-    phone_->Controls().LimitReadsTo(kChunk);  // a copy of unknown size goes in whole chunks of 4 MiB
+    phone_->Controls().LimitReadsTo(kChunk);  // a copy of unknown size goes in whole chunks of 8 MiB
     Monitor();
     ASSERT_EQ(WPD_Media_GetFile(handle_, L"\\Card\\Music\\nosize.mp3", Local(L"nosize.mp3").c_str(), 0), WPD_ERROR_OK);
     EXPECT_EQ(progress_.percents, std::vector<unsigned long>(10, 100));
@@ -247,8 +271,8 @@ TEST_P(FileTransfer, LongLocalPathIsTakenWhole) {
 
 INSTANTIATE_TEST_SUITE_P(Profiles, FileTransfer, EachProfile(), ProfileName);
 
-// Chunks are whole multiples of the phone's transfer size that fill the cable (4 MiB, so that the round
-// trip of a call stays near 1% of the copy), or a tenth of a smaller copy, whose progress still moves
+// Chunks are whole multiples of the phone's transfer size that fill the cable (8 MiB, so that the round
+// trip of a call stays near half a percent of the copy), or a tenth of a smaller copy, whose progress still moves
 // in ten steps.
 struct ChunkCase {
     const char *name;
@@ -271,9 +295,9 @@ TEST_P(CopyChunks, FillTheCableButKeepTenStepsOfProgress) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FileTransfer, CopyChunks,
-                         testing::Values(ChunkCase{"FortyEightMiBIn4MiB", 48 << 20, 256 << 10, 12},
+                         testing::Values(ChunkCase{"NinetySixMiBIn8MiB", 96 << 20, 256 << 10, 12},
                                          ChunkCase{"OneMiBInTenths", 1 << 20, 4096, 10},
-                                         ChunkCase{"TransferSizeAboveTheFill", 3 << 20, 8 << 20, 1},
+                                         ChunkCase{"TransferSizeAboveTheFill", 3 << 20, 16 << 20, 1},
                                          ChunkCase{"NoTransferSize", 10 << 20, 0, 10}),
                          [](const auto &info) { return info.param.name; });
 

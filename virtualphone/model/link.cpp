@@ -3,15 +3,12 @@
 #include <algorithm>
 
 namespace vphone {
-namespace {
 
-LONGLONG Now() {
+LONGLONG Link::Now() {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     return now.QuadPart;
 }
-
-}  // namespace
 
 Link::Link() {
     LARGE_INTEGER frequency;
@@ -36,14 +33,14 @@ LinkUse Link::Use() const {
 }
 
 void Link::ChargeRoundTrip() {
-    if (!free_.load(std::memory_order_relaxed)) Charge({1, 0});
+    if (!free_.load(std::memory_order_relaxed)) Charge({1, 0}, Now());
 }
 
-void Link::ChargeBytes(std::uint64_t bytes) {
-    if (!free_.load(std::memory_order_relaxed)) Charge({0, bytes});
+void Link::ChargeBytes(std::uint64_t bytes, LONGLONG workBegan) {
+    if (!free_.load(std::memory_order_relaxed)) Charge({0, bytes}, workBegan);
 }
 
-void Link::Charge(LinkUse use) {
+void Link::Charge(LinkUse use, LONGLONG began) {
     LONGLONG deadline = 0;
     {
         std::lock_guard lock(mutex_);
@@ -56,7 +53,7 @@ void Link::Charge(LinkUse use) {
         // On the model's clock the client's own time since the last charge ended is idle time of
         // the link; what a late or early wake-up added to the real clock is taken back (lag_). A
         // charge made while another one waits queues behind it, as on one cable.
-        const LONGLONG start = std::max(busyUntil_, Now() - lag_);
+        const LONGLONG start = std::max(busyUntil_, began - lag_);
         busyUntil_ = start + static_cast<LONGLONG>(microseconds * static_cast<double>(ticksPerSecond_) / 1e6);
         deadline = busyUntil_;
     }

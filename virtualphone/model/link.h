@@ -6,6 +6,10 @@
 // the previous charge left it plus the time the client itself took in between, and then waits for
 // it. A sleep that wakes late therefore makes the next charges shorter instead of adding up: over
 // thousands of calls the link costs what the model says, whatever the sleep's granularity.
+//
+// A real phone takes data as it arrives; the virtual phone's own work on data (writing it into its
+// file, reading it out) is no cost of a cable. A data charge therefore counts from when that work
+// began, made once it is done, and waits only for what is left of the cable's time.
 #pragma once
 
 #include <windows.h>
@@ -51,13 +55,15 @@ public:
 
     // One platform call, or one batch of a bulk operation.
     void ChargeRoundTrip();
-    // Data sent or received.
-    void ChargeBytes(std::uint64_t bytes);
+    // The link's clock, in performance-counter ticks.
+    static LONGLONG Now();
+    // Data sent or received, by phone work that began at workBegan (Now()).
+    void ChargeBytes(std::uint64_t bytes, LONGLONG workBegan = Now());
     // Counted while the link has a cost (not while its speed is None).
     LinkUse Use() const;
 
 private:
-    void Charge(LinkUse use);
+    void Charge(LinkUse use, LONGLONG began);
 
     std::atomic<bool> free_{true};  // read without the lock on every call
     mutable std::mutex mutex_;

@@ -30,17 +30,24 @@ HRESULT STDMETHODCALLTYPE ObjectCreationStream::Write(const void *buffer, ULONG 
                           [&]() -> HRESULT {
         if (written) *written = 0;
         if (!buffer) return STG_E_INVALIDPOINTER;
-        phone_->Controls().Cable().ChargeBytes(count);
-        std::lock_guard lock(mutex_);
-        if (state_ != State::Open) return STG_E_REVERTED;
-        // An MTP object is sent with its size announced: more bytes than that are refused.
-        if (count > size_ - written_) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
-        DWORD done = 0;
-        if (!WriteFile(file_.handle.get(), buffer, count, &done, nullptr)) return HRESULT_FROM_WIN32(GetLastError());
-        written_ += done;
-        if (written) *written = done;
-        return S_OK;
+        // The bytes cross the cable whether the phone keeps them or not; it stores them as they come.
+        const LONGLONG began = Link::Now();
+        const HRESULT hr = Store(buffer, count, written);
+        phone_->Controls().Cable().ChargeBytes(count, began);
+        return hr;
     });
+}
+
+HRESULT ObjectCreationStream::Store(const void *buffer, ULONG count, ULONG *written) {
+    std::lock_guard lock(mutex_);
+    if (state_ != State::Open) return STG_E_REVERTED;
+    // An MTP object is sent with its size announced: more bytes than that are refused.
+    if (count > size_ - written_) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+    DWORD done = 0;
+    if (!WriteFile(file_.handle.get(), buffer, count, &done, nullptr)) return HRESULT_FROM_WIN32(GetLastError());
+    written_ += done;
+    if (written) *written = done;
+    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE ObjectCreationStream::Seek(LARGE_INTEGER move, DWORD origin,

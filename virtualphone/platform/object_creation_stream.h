@@ -32,6 +32,8 @@ public:
 private:
     enum class State { Open, Committed, Abandoned };
     void Abandon() noexcept;
+    // Appends the bytes of one Write to the object's data file.
+    HRESULT Store(const void *buffer, ULONG count, ULONG *written);
 
     ConnectedPhone phone_;
     std::mutex mutex_;

@@ -13,9 +13,10 @@ HRESULT STDMETHODCALLTYPE ObjectReadStream::Read(void *buffer, ULONG count, ULON
         if (!buffer) return STG_E_INVALIDPOINTER;
         const ULONG limit = phone_->Controls().ReadLimit();
         ULONG got = 0;
+        const LONGLONG began = Link::Now();
         const HRESULT hr = reader_->Read(position_, buffer, limit ? std::min(count, limit) : count, &got);
         if (FAILED(hr)) return hr;
-        phone_->Controls().Cable().ChargeBytes(got);
+        phone_->Controls().Cable().ChargeBytes(got, began);
         position_ += got;
         if (read) *read = got;
         return S_OK;

@@ -72,12 +72,13 @@ HRESULT STDMETHODCALLTYPE PortableDevice::SendCommand(const DWORD flags, IPortab
         if (FAILED(hr)) return hr;
         // The driver took the command; that it cannot carry it out is the command's own result.
         PhoneExtension *extension = phone->Extension();
+        const LONGLONG began = Link::Now();
         const HRESULT outcome = extension ? extension->SendCommand(parameters, answer.Get()) : E_NOTIMPL;
         // A data phase's step moved what it reports over the cable.
         for (const PROPERTYKEY &moved : {wpd::WPD_PROPERTY_MTP_EXT_TRANSFER_NUM_BYTES_READ,
                                          wpd::WPD_PROPERTY_MTP_EXT_TRANSFER_NUM_BYTES_WRITTEN}) {
             ULONG bytes = 0;
-            if (SUCCEEDED(answer->GetUnsignedIntegerValue(moved, &bytes))) phone->Controls().Cable().ChargeBytes(bytes);
+            if (SUCCEEDED(answer->GetUnsignedIntegerValue(moved, &bytes))) phone->Controls().Cable().ChargeBytes(bytes, began);
         }
         hr = answer->SetErrorValue(wpd::WPD_PROPERTY_COMMON_HRESULT, outcome);
         if (FAILED(hr)) return hr;

@@ -131,6 +131,7 @@ HRESULT BulkRequests::ReadBatch(Phone &phone, const Request &request, std::size_
     const PhoneMethodScope scope;
     return win::GuardComMethod([&]() -> HRESULT {
         controls.Cable().ChargeRoundTrip();
+        const LONGLONG began = Link::Now();
         HRESULT hr = controls.OnCall("IPortableDevicePropertiesBulkCallback::OnProgress",
                                      {NumberArg(first), NumberArg(count)});
         if (FAILED(hr)) return hr;
@@ -151,7 +152,7 @@ HRESULT BulkRequests::ReadBatch(Phone &phone, const Request &request, std::size_
             if (FAILED(hr)) return hr;
             if (priced) bytes += PropListBytes(values.Get());
         }
-        controls.Cable().ChargeBytes(bytes);
+        controls.Cable().ChargeBytes(bytes, began);
         return S_OK;
     });
 }
