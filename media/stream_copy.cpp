@@ -112,9 +112,15 @@ struct Chunk {
 
 HRESULT CFolderList::StreamCopy(IStream *destination, IStream *source, LocalEnd local, DWORD chunkSize,
                                 unsigned long long totalSize, unsigned long long *copiedBytes) {
-    const DWORD size = CopyChunkSize(chunkSize, totalSize);
+    DWORD size = CopyChunkSize(chunkSize, totalSize);
     // Two chunks: one being written while the next is read.
-    const std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[2 * static_cast<size_t>(size)]);
+    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[2 * static_cast<size_t>(size)]);
+    // A host short of address space (a 32-bit process after a long run) still gets its copy, in the
+    // platform's own transfer size.
+    if (!buffer && size > ChunkSizeOr(chunkSize)) {
+        size = ChunkSizeOr(chunkSize);
+        buffer.reset(new (std::nothrow) BYTE[2 * static_cast<size_t>(size)]);
+    }
     if (!buffer) {
         LogLine(1, "failed to allocate data to copy file stream, size = %lu", size);
         return E_OUTOFMEMORY;
