@@ -19,7 +19,7 @@ namespace {
 class BulkResults final : public win::ComObject<BulkResults, IPortableDevicePropertiesBulkCallback> {
 public:
     // Null when memory runs out.
-    static ComPtr<BulkResults> For(const std::vector<win::UniqueCoTaskMemString> &objectIds) {
+    static ComPtr<BulkResults> For(const TextList &objectIds) {
         ComPtr<BulkResults> results = win::AdoptReference(Create(objectIds));
         if (results && !results->ended_) results.Reset();
         return results;
@@ -82,9 +82,9 @@ public:
 
 private:
     friend class win::ComObject<BulkResults, IPortableDevicePropertiesBulkCallback>;
-    explicit BulkResults(const std::vector<win::UniqueCoTaskMemString> &objectIds)
-        : ended_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), values_(objectIds.size()) {
-        for (size_t i = 0; i < objectIds.size(); ++i) indexOf_.emplace(objectIds[i].get(), i);
+    explicit BulkResults(const TextList &objectIds)
+        : ended_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), values_(objectIds.Size()) {
+        for (size_t i = 0; i < objectIds.Size(); ++i) indexOf_.emplace(objectIds[i], i);
     }
 
     static HRESULT MergeInto(IPortableDeviceValues *kept, IPortableDeviceValues *more) {
@@ -107,14 +107,13 @@ private:
     std::vector<ComPtr<IPortableDeviceValues>> values_;
 };
 
-HRESULT IdCollection(const std::vector<win::UniqueCoTaskMemString> &objectIds,
-                     ComPtr<IPortableDevicePropVariantCollection> &collection) {
+HRESULT IdCollection(const TextList &objectIds, ComPtr<IPortableDevicePropVariantCollection> &collection) {
     RETURN_IF_FAILED(CreatePropVariantCollection(collection));
-    for (const win::UniqueCoTaskMemString &id : objectIds) {
+    for (size_t i = 0; i < objectIds.Size(); ++i) {
         // The collection keeps its own copy of the value.
         PROPVARIANT value = {};
         value.vt = VT_LPWSTR;
-        value.pwszVal = id.get();
+        value.pwszVal = const_cast<wchar_t *>(objectIds[i]);
         RETURN_IF_FAILED(collection->Add(&value));
     }
     return S_OK;
@@ -123,8 +122,7 @@ HRESULT IdCollection(const std::vector<win::UniqueCoTaskMemString> &objectIds,
 }  // namespace
 
 HRESULT ReadValuesInBulk(IPortableDeviceProperties *properties, IPortableDeviceKeyCollection *keys,
-                         const std::vector<win::UniqueCoTaskMemString> &objectIds,
-                         std::vector<ComPtr<IPortableDeviceValues>> &values) {
+                         const TextList &objectIds, std::vector<ComPtr<IPortableDeviceValues>> &values) {
     ComPtr<IPortableDevicePropertiesBulk> bulk;
     RETURN_IF_FAILED(properties->QueryInterface(IID_PPV_ARGS(&bulk)));
     ComPtr<IPortableDevicePropVariantCollection> ids;

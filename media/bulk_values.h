@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "device/wpd_api.h"
-#include "win/unique_any.h"
+#include "media/text_list.h"
 
 // Reads keys of every object in one request and waits for its end. On success values holds, for each
 // id in order, the values that came for it, or null where none came (the caller reads that object on
@@ -16,5 +16,5 @@
 // failure: the caller then reads every object on its own. Logs nothing: either way the listing is
 // the same.
 HRESULT ReadValuesInBulk(IPortableDeviceProperties *properties, IPortableDeviceKeyCollection *keys,
-                         const std::vector<win::UniqueCoTaskMemString> &objectIds,
+                         const TextList &objectIds,
                          std::vector<Microsoft::WRL::ComPtr<IPortableDeviceValues>> &values);

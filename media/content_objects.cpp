@@ -69,15 +69,15 @@ public:
     }
 
     // The values of every object in one bulk request, where the device offers it (see ReadValuesInBulk).
-    HRESULT ReadInBulk(const std::vector<win::UniqueCoTaskMemString> &objectIds,
-                       std::vector<ComPtr<IPortableDeviceValues>> &values) const {
+    HRESULT ReadInBulk(const TextList &objectIds, std::vector<ComPtr<IPortableDeviceValues>> &values) const {
         return ReadValuesInBulk(properties_.Get(), keys_.Get(), objectIds, values);
     }
 
-    // The record of an object from its values, however they were read.
+    // The record of an object from its values, however they were read. Its id is the one its values
+    // were read by.
     void Fill(const wchar_t *objectId, IPortableDeviceValues *values, ObjectRecord &record, BOOL &known) const {
         CFolderList::FillObjectNames(record, values, known);
-        const bool idFits = CFolderList::GetStringProperty(values, wpd::WPD_OBJECT_ID, record.objectId);
+        const bool idFits = CopyBounded(record.objectId, objectId);
         const bool parentIdFits =
             CFolderList::GetStringProperty(values, wpd::WPD_OBJECT_PARENT_ID, record.parentId);
         CFolderList::GetUInt64Property(values, wpd::WPD_OBJECT_SIZE, record.size);
@@ -103,7 +103,7 @@ private:
 
 // Every child id of an enumeration, fetched kIdsPerFetch at a time. On a failure ids holds those that
 // arrived before it.
-HRESULT FetchAllIds(IEnumPortableDeviceObjectIDs *children, std::vector<win::UniqueCoTaskMemString> &ids) {
+HRESULT FetchAllIds(IEnumPortableDeviceObjectIDs *children, TextList &ids) {
     std::vector<LPWSTR> fetchedIds(kIdsPerFetch);
     for (;;) {
         std::fill(fetchedIds.begin(), fetchedIds.end(), nullptr);
@@ -113,7 +113,9 @@ HRESULT FetchAllIds(IEnumPortableDeviceObjectIDs *children, std::vector<win::Uni
         std::vector<win::UniqueCoTaskMemString> owned(fetchedIds.begin(), fetchedIds.end());
         if (FAILED(hr)) return hr;
         if (fetched == 0) return S_OK;
-        for (ULONG i = 0; i < fetched && i < kIdsPerFetch; ++i) ids.push_back(std::move(owned[i]));
+        for (ULONG i = 0; i < fetched && i < kIdsPerFetch; ++i) {
+            if (owned[i]) ids.Add(owned[i].get());
+        }
     }
 }
 
@@ -134,31 +136,31 @@ HRESULT CFolderList::EnumFolderObjects(FolderEntries &list, const wchar_t *paren
     // The ids first, so that the list is sized once. An enumeration that breaks off still leaves the
     // records of the ids that came before the break, read in order, as reading each batch as it came
     // would.
-    std::vector<win::UniqueCoTaskMemString> ids;
+    TextList ids;
     const HRESULT enumerated = FetchAllIds(children.Get(), ids);
-    list.Reserve(ids.size());
+    list.Reserve(ids.Size());
     ObjectReader reader;
     // A failure to open is the first entry's failure, as reading that entry would have met it.
-    const HRESULT opened = ids.empty() ? S_OK : reader.Open(Device(), FALSE);
+    const HRESULT opened = ids.Empty() ? S_OK : reader.Open(Device(), FALSE);
     // Values that a bulk read brought; an object without them is read on its own.
     std::vector<ComPtr<IPortableDeviceValues>> bulkValues;
-    if (SUCCEEDED(opened) && ids.size() >= kFewestForBulkRead) (void)reader.ReadInBulk(ids, bulkValues);
+    if (SUCCEEDED(opened) && ids.Size() >= kFewestForBulkRead) (void)reader.ReadInBulk(ids, bulkValues);
     // Each entry is read into one record, which the list keeps in its compact form.
     ObjectRecord record;
-    for (size_t i = 0; i < ids.size(); ++i) {
-        const win::UniqueCoTaskMemString &id = ids[i];
+    for (size_t i = 0; i < ids.Size(); ++i) {
+        const wchar_t *id = ids[i];
         record = {};
         BOOL known = FALSE;
         HRESULT read = opened;
         if (SUCCEEDED(read) && i < bulkValues.size() && bulkValues[i]) {
-            reader.Fill(id.get(), bulkValues[i].Get(), record, known);
+            reader.Fill(id, bulkValues[i].Get(), record, known);
         } else if (SUCCEEDED(read)) {
-            read = reader.Read(id.get(), record, known);
+            read = reader.Read(id, record, known);
         }
         if (SUCCEEDED(read) && known) list.Add(record);
         // Another client may delete an object between the listing of the ids and the reading of it.
         if (read == kObjectGone) {
-            LogLine(1, "Object %S is gone, left out of the listing", id.get());
+            LogLine(1, "Object %S is gone, left out of the listing", id);
             continue;
         }
         RETURN_IF_FAILED_LOG(read, "Getting values on enumerated object failed, hr = %08x");
