@@ -16,7 +16,7 @@ const FileType *FileTypeOfExtension(const wchar_t *text) {
     const wchar_t *extension = text ? wcsrchr(text, L'.') : nullptr;
     if (!extension) return nullptr;
     for (const FileType &row : FileTypeTable) {
-        if (lstrcmpiW(extension, row.extension) == 0) return &row;
+        if (CompareStringOrdinal(extension, -1, row.extension, -1, TRUE) == CSTR_EQUAL) return &row;
     }
     return nullptr;
 }
